@@ -1,0 +1,70 @@
+/*
+ * KorvexEjector: line-scan GigE camera driver with an I/O-card ejector.
+ *
+ * The host's whole interface to the driver: nineteen C functions and three callback types.
+ * Functions returning int return 1 for success and 0 for failure unless said otherwise.
+ * The host addresses a camera by grabber number (always 0; only logged) and port number (0-19).
+ */
+#ifndef KORVEX_EJECTOR_H
+#define KORVEX_EJECTOR_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(KORVEX_BUILDING_DRIVER)
+#define KORVEX_EXPORT __attribute__((visibility("default")))
+#else
+#define KORVEX_EXPORT
+#endif
+
+/* Receives every log line, in two calls: first the time stamp text, then the message text. */
+typedef void (*DebugMessageProc)(const char* text);
+/* Called on the driver's grab thread when an image can be read with getCVLGrabRow. */
+typedef void (*CompleteCallback)(int grabberNo, int portNo);
+/* Called on the driver's ejector thread, with name "EjectorLine" and the line number as value. */
+typedef void (*CommandCallback)(int grabberNo, int portNo, const char* name, const char* value);
+
+/* Nestable: only the first call starts the driver, only the matching last finalize stops it. */
+KORVEX_EXPORT int initialize(const char* systemPath, DebugMessageProc proc);
+KORVEX_EXPORT int finalize(void);
+/* Directory of the log file and of the configuration file Korvex.ini. 0 when null or empty. */
+KORVEX_EXPORT int setSystemPath(const char* path);
+KORVEX_EXPORT void setDebugMsgProc(DebugMessageProc proc);
+
+/* Modal configuration dialog; parentWindow is the host's window (0 for none).
+ * Returns 0 when the user confirmed and the settings were stored, 1 when cancelled or refused,
+ * and 0 when no camera has that name. */
+KORVEX_EXPORT int configureCamera(unsigned parentWindow, const char* cameraName);
+
+/* imageSize points to two ints that receive the image width and height the host will read. */
+KORVEX_EXPORT int openCVLPort(int grabberNo, int portNo, const char* cameraName, int* imageSize);
+KORVEX_EXPORT void closeCVLPort(int grabberNo, int portNo);
+KORVEX_EXPORT int doCVLGrab(int grabberNo, int portNo);
+/* Copies one row of the completed image to destination. Columns are inclusive pixel indices. */
+KORVEX_EXPORT int getCVLGrabRow(int grabberNo, int portNo, void* destination, int row, int firstColumn,
+                                int lastColumn);
+
+KORVEX_EXPORT int setCompleteCallback(int grabberNo, int portNo, CompleteCallback cb);
+KORVEX_EXPORT int setCmdCallback(int grabberNo, int portNo, CommandCallback cb);
+/* Text commands for the I/O card; the answer is written to result, at most resultSize - 1 characters
+ * and a terminator. */
+KORVEX_EXPORT int execCmd(int grabberNo, int portNo, const char* command, const char* arguments, char* result,
+                          int resultSize);
+
+KORVEX_EXPORT int getProperty(int grabberNo, int portNo, const char* property, int* value);
+KORVEX_EXPORT int setProperty(int grabberNo, int portNo, const char* property, int value);
+KORVEX_EXPORT int getPropertyRange(int grabberNo, int portNo, const char* property, int* minimum, int* maximum);
+
+/* Names of the supported cameras found, ending with a null pointer. Owned by the driver and valid
+ * until the next call or finalize. */
+KORVEX_EXPORT char** getCVLCameraConfigNames(void);
+KORVEX_EXPORT int getCVLMaxNoOfGrabbers(void);
+KORVEX_EXPORT int getCVLMaxNoOfPorts(void);
+KORVEX_EXPORT int getCVLNoOfSupportedCameras(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KORVEX_EJECTOR_H */

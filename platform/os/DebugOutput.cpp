@@ -1,0 +1,24 @@
+#include "DebugOutput.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace os {
+
+void OutputDebugString(const char* text) {
+  if (text == nullptr) return;
+  const char* target = std::getenv("KORVEX_DEBUG_OUTPUT");
+  if (target == nullptr || *target == '\0') return;
+  if (std::strcmp(target, "stderr") == 0) {
+    std::fputs(text, stderr);
+    std::fflush(stderr);
+    return;
+  }
+  if (std::FILE* file = std::fopen(target, "a")) {
+    std::fputs(text, file);
+    std::fclose(file);
+  }
+}
+
+}  // namespace os

@@ -1,0 +1,10 @@
+#pragma once
+// The debugger output. Linux has no system-wide debug channel, so the environment variable
+// KORVEX_DEBUG_OUTPUT chooses where the text goes: a file path (appended to), "stderr", or, when
+// unset or empty, nowhere. It is read on every call, so a process may redirect it at any time.
+
+namespace os {
+
+void OutputDebugString(const char* text);
+
+}  // namespace os

@@ -1,0 +1,42 @@
+#pragma once
+// The process-wide list of supported cameras, in the camera SDK's enumeration order.
+//
+// Threads: built by Init and torn down by Destroy on the host thread inside initialize/finalize;
+// in between the vector is only read (host threads, the ejector thread), so it takes no lock.
+// The singleton pointer itself is guarded by a mutex, so that two host threads asking for it
+// first get the same list.
+
+#include <vector>
+
+class Camera;
+
+class CameraList {
+ public:
+  // The list, created empty on first use (and again after DestroyInstance).
+  static CameraList* GetInstance();
+  // The list if it exists; never creates one.
+  static CameraList* PeekInstance();
+  static void DestroyInstance();
+
+  bool Init();
+  bool IsCameraAvailable(const char* name);
+  Camera* GetByName(const char* name);
+  Camera* GetByPort(int port);
+  Camera* operator[](int index);
+  int GetCount() const { return static_cast<int>(mCameras.size()); }
+  // One pointer per camera to its name, then a null pointer. Frees the array of the previous call.
+  char** GetNameArray();
+  void Destroy();
+
+  ~CameraList();
+  CameraList(const CameraList&) = delete;
+  CameraList& operator=(const CameraList&) = delete;
+
+ private:
+  CameraList();
+  void FreeNameArray();
+
+  std::vector<Camera*> mCameras;  // owned
+  bool mInitialised = false;
+  char** mNameArray = nullptr;
+};

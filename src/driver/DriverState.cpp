@@ -1,0 +1,44 @@
+#include "DriverState.h"
+
+#include "os/Path.h"
+
+DriverState& DriverState::Get() {
+  static DriverState state;
+  return state;
+}
+
+namespace {
+// The library's load-time initialiser: the driver state exists before any export is called.
+struct DriverStateAtLoad {
+  DriverStateAtLoad() { DriverState::Get(); }
+} gDriverStateAtLoad;
+}  // namespace
+
+bool DriverState::SetSystemPath(const char* path) {
+  if (path == nullptr || *path == '\0') return false;
+  os::Lock guard(logLock);
+  systemPath = path;
+  return true;
+}
+
+std::string DriverState::GetSystemPath() {
+  os::Lock guard(logLock);
+  return systemPath;
+}
+
+void DriverState::SetDebugMessageProc(DebugMessageProc proc) {
+  os::Lock guard(logLock);
+  debugMessageProc = proc;
+}
+
+void DriverState::SetLogIntoFile(bool on) {
+  os::Lock guard(logLock);
+  logIntoFile = on;
+}
+
+bool DriverState::GetLogIntoFile() {
+  os::Lock guard(logLock);
+  return logIntoFile;
+}
+
+std::string DriverState::GetConfigFilePath() { return os::JoinPath(GetSystemPath(), std::string("Korvex") + ".ini"); }

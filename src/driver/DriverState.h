@@ -1,0 +1,47 @@
+#pragma once
+// The one process-wide record of the driver: the host's log procedure, the system path, the
+// initialize/finalize reference count and the log settings.
+//
+// Threads: host threads call the exports; every thread logs.
+// - debugMessageProc, systemPath and logIntoFile are read and written under logLock, so a host that
+//   changes them while another thread logs never sees half a value.
+// - logLevel and debugOutputLevel are atomics: the log writer reads them without the lock before it
+//   decides whether a line is wanted at all.
+// - referenceCount and inhibitPylonTerminate belong to initialize/finalize, which run one at a time
+//   under lifecycleLock.
+
+#include <atomic>
+#include <string>
+
+#include "KorvexEjector.h"
+#include "os/CriticalSection.h"
+
+class DriverState {
+ public:
+  static DriverState& Get();
+
+  // False (and nothing changed) for a null or empty path.
+  bool SetSystemPath(const char* path);
+  std::string GetSystemPath();
+  void SetDebugMessageProc(DebugMessageProc proc);
+  void SetLogIntoFile(bool on);
+  bool GetLogIntoFile();
+
+  // The configuration file: system path, separator, "Korvex", ".ini".
+  std::string GetConfigFilePath();
+
+  DebugMessageProc debugMessageProc = nullptr;
+  std::string systemPath;
+  int referenceCount = 0;
+  std::atomic<int> logLevel{1};
+  bool logIntoFile = false;
+  std::atomic<int> debugOutputLevel{3};
+  std::atomic<bool> inhibitPylonTerminate{false};
+  os::CriticalSection logLock;
+
+  // Serialises initialize and finalize; never taken inside logLock.
+  os::CriticalSection lifecycleLock;
+
+ private:
+  DriverState() = default;
+};

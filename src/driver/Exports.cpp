@@ -1,0 +1,324 @@
+// The nineteen exports. Each is a thin frame: log, find the camera, call one Camera operation, log,
+// and turn every exception into the result 0. No exception leaves an export.
+//
+// Threads: host threads. initialize and finalize run one at a time under the driver state's
+// lifecycle lock; the other exports take no lock of their own.
+
+#define KORVEX_BUILDING_DRIVER
+#include "KorvexEjector.h"
+
+#include <cstring>
+
+#include "DriverState.h"
+#include "Log.h"
+#include "Text.h"
+#include "camera/Camera.h"
+#include "camera/CameraList.h"
+#include "camera_sdk/GenICam.h"
+#include "camera_sdk/Pylon.h"
+#include "os/Time.h"
+
+namespace {
+
+const char* const kDriverVersion = "1,0,1,41";
+
+// Copies "error" with the copy limit resultSize - 1; a buffer of no size gets nothing.
+void WriteErrorResult(char* result, int resultSize) {
+  if (result == nullptr || resultSize <= 0) return;
+  const char* const text = "error";
+  std::size_t count = std::strlen(text);
+  if (count > static_cast<std::size_t>(resultSize - 1)) count = static_cast<std::size_t>(resultSize - 1);
+  std::memcpy(result, text, count);
+  result[count] = '\0';
+}
+
+Camera* CameraOnPort(int portNo) { return CameraList::GetInstance()->GetByPort(portNo); }
+
+// Handed out by getCVLCameraConfigNames while there is no camera list.
+char* gNoNames[] = {nullptr};
+
+}  // namespace
+
+extern "C" {
+
+KORVEX_EXPORT int setSystemPath(const char* path) {
+  try {
+    if (DriverState::Get().SetSystemPath(path)) return 1;
+    Log(1, "setSystemPath: ERROR: path is null or empty\n");
+  } catch (...) {
+    Log(1, "setSystemPath: --EXCEPTION caught \n");
+  }
+  return 0;
+}
+
+KORVEX_EXPORT void setDebugMsgProc(DebugMessageProc proc) { DriverState::Get().SetDebugMessageProc(proc); }
+
+KORVEX_EXPORT int initialize(const char* systemPath, DebugMessageProc proc) {
+  DriverState& state = DriverState::Get();
+  os::Lock lifecycle(state.lifecycleLock);
+  try {
+    if (systemPath != nullptr && *systemPath != '\0') setSystemPath(systemPath);
+    state.SetDebugMessageProc(proc);
+    Log(2, "===============\ninitialize: \n");
+    if (state.referenceCount == 0) {
+      Pylon::PylonInitialize();
+      CameraList::GetInstance()->Init();  // no camera found is no failure
+    }
+    ++state.referenceCount;
+    const os::CalendarTime now = os::LocalTime();
+    Log(1, "initialize: Basler camera driver V%s, refcount=%d, %d-%d-%d %d:%d:%d\n", kDriverVersion,
+        state.referenceCount, now.year, now.month, now.day, now.hour, now.minute, now.second);
+    return 1;
+  } catch (const GenICam::GenericException& e) {
+    Log(1, "initialize: Basler camera driver -- GenICam EXCEPTION occured : %s\n", e.GetDescription());
+  } catch (...) {
+    Log(1, "initialize: Basler camera driver -- EXCEPTION occured\n");
+  }
+  return 0;
+}
+
+KORVEX_EXPORT int finalize(void) {
+  DriverState& state = DriverState::Get();
+  os::Lock lifecycle(state.lifecycleLock);
+  try {
+    Log(2, "finalize: entering, refcount=%d\n", state.referenceCount);
+    --state.referenceCount;
+    if (state.referenceCount == 0) {
+      CameraList::DestroyInstance();
+      if (!state.inhibitPylonTerminate) Pylon::PylonTerminate(true);
+    }
+    Log(2, "finalize: leaving, refcount=%d\n", state.referenceCount);
+    return 1;
+  } catch (const GenICam::GenericException& e) {
+    Log(1, "finalize: GenICam --EXCEPTION occured: %s\n", e.GetDescription());
+  } catch (...) {
+    Log(1, "finalize: --EXCEPTION occured \n");
+  }
+  return 0;
+}
+
+KORVEX_EXPORT int configureCamera(unsigned parentWindow, const char* cameraName) {
+  int result = 1;
+  try {
+    Log(2, "configureCamera: entering cameraName=%s\n", SafeText(cameraName));
+    CameraList* list = CameraList::GetInstance();
+    if (!list->IsCameraAvailable(cameraName)) {
+      Log(1, "configureCamera: ERROR: cannot find camera by name: %s\n", SafeText(cameraName));
+      return 0;
+    }
+    // Configure is true when the user confirmed and the settings were stored; the export says 0 then.
+    result = list->GetByName(cameraName)->Configure(parentWindow) ? 0 : 1;
+  } catch (const GenICam::GenericException& e) {
+    Log(1, "configureCamera -- GenICam EXCEPTION occured %s, cameraName=%s\n", e.GetDescription(),
+        SafeText(cameraName));
+    result = 1;
+  } catch (...) {
+    Log(1, "configureCamera --EXCEPTION , cameraName=%s\n", SafeText(cameraName));
+    result = 1;
+  }
+  Log(2, "configureCamera: leaving cameraName=%s\n", SafeText(cameraName));
+  return result;
+}
+
+KORVEX_EXPORT int openCVLPort(int grabberNo, int portNo, const char* cameraName, int* imageSize) {
+  try {
+    if (imageSize == nullptr) {
+      Log(1, "openCVLPort: ERROR: imageSize is null, grabberNo=%d, portNo=%d, cameraName=%s\n", grabberNo, portNo,
+          SafeText(cameraName));
+      return 0;
+    }
+    imageSize[1] = 0;
+    imageSize[0] = 0;
+    Log(2, "openCVLPort: entering grabberNo=%d, portNo=%d, cameraName=%s\n", grabberNo, portNo, SafeText(cameraName));
+    if (cameraName == nullptr || *cameraName == '\0' || EqualsIgnoringCase(cameraName, "Undefined") ||
+        EqualsIgnoringCase(cameraName, "Udefinert")) {
+      Log(1, "openCVLPort: ERROR: undefined camera, grabberNo=%d, portNo=%d, cameraName=%s\n", grabberNo, portNo,
+          SafeText(cameraName));
+      return 0;
+    }
+    CameraList* list = CameraList::GetInstance();
+    if (!list->IsCameraAvailable(cameraName)) {
+      Log(1, "openCVLPort: ERROR: cannot find camera by name:%s\n", cameraName);
+      return 0;
+    }
+    if (list->GetByName(cameraName)->Open(portNo, imageSize)) {
+      Log(2, "openCVLPort: leaving -- Camera %s OPENED on port %d\n", cameraName, portNo);
+      return 1;
+    }
+    Log(1, "openCVLPort: ERROR: camera not opened, grabberNo=%d, portNo=%d, cameraName=%s\n", grabberNo, portNo,
+        cameraName);
+  } catch (const GenICam::GenericException& e) {
+    Log(1, "openCVLPort: GenICam --EXCEPTION occured : %s,  grabberNo=%d, portNo=%d, cameraName=%s\n",
+        e.GetDescription(), grabberNo, portNo, SafeText(cameraName));
+  } catch (...) {
+    Log(1, "openCVLPort: --EXCEPTION caught grabberNo=%d, portNo=%d, cameraName=%s\n", grabberNo, portNo,
+        SafeText(cameraName));
+  }
+  return 0;
+}
+
+KORVEX_EXPORT void closeCVLPort(int grabberNo, int portNo) {
+  try {
+    Log(2, "closeCVLPort: entering grabberNo=%d, portNo=%d\n", grabberNo, portNo);
+    CameraOnPort(portNo)->Close();
+  } catch (const GenICam::GenericException& e) {
+    Log(1, "closeCVLPort: GenICam --EXCEPTION occured   %s\n", e.GetDescription());
+  } catch (...) {
+    Log(1, "closeCVLPort: --EXCEPTION caught  grabberNo=%d, portNo=%d\n", grabberNo, portNo);
+  }
+  Log(2, "closeCVLPort: leaving grabberNo=%d, portNo=%d\n", grabberNo, portNo);
+}
+
+KORVEX_EXPORT int doCVLGrab(int grabberNo, int portNo) {
+  try {
+    Log(2, "doCVLGrab entering grabberNo=%d portNo=%d\n", grabberNo, portNo);
+    if (CameraOnPort(portNo)->Grab()) {
+      Log(2, "doCVLGrab: leaving grabberNo=%d portNo=%d\n", grabberNo, portNo);
+      return 1;
+    }
+  } catch (const GenICam::GenericException& e) {
+    Log(1, "doCVLGrab: -- GenICam EXCEPTION occured %s  grabberNo=%d portNo=%d\n", e.GetDescription(), grabberNo,
+        portNo);
+  } catch (...) {
+    Log(1, "doCVLGrab: --EXCEPTION caught  grabberNo=%d portNo=%d\n", grabberNo, portNo);
+  }
+  return 0;
+}
+
+KORVEX_EXPORT int getCVLGrabRow(int grabberNo, int portNo, void* destination, int row, int firstColumn,
+                                int lastColumn) {
+  try {
+    Log(4, "getCVLGrabRow: entering row=%d  grabberNo=%d  portNo=%d\n", row, grabberNo, portNo);
+    if (destination == nullptr || firstColumn < 0 || lastColumn < firstColumn) {
+      Log(1, "getCVLGrabRow: ERROR: invalid destination or columns, row=%d  firstColumn=%d  lastColumn=%d  portNo=%d\n",
+          row, firstColumn, lastColumn, portNo);
+      return 0;
+    }
+    if (!CameraOnPort(portNo)->DeliverRow(destination, row, firstColumn, lastColumn)) return 0;
+    Log(4, "getCVLGrabRow: leaving row=%d  grabberNo=%d  portNo=%d\n", row, grabberNo, portNo);
+    return 1;
+  } catch (const GenICam::GenericException& e) {
+    Log(1, "getCVLGrabRow: GenICam --EXCEPTION occured : %s\n", e.GetDescription());
+  } catch (...) {
+    Log(1, "getCVLGrabRow: --EXCEPTION caught \n");
+  }
+  return 0;
+}
+
+KORVEX_EXPORT int setCompleteCallback(int grabberNo, int portNo, CompleteCallback cb) {
+  try {
+    Log(2, "setCompleteCallback: entering grabberNo=%d   portNo=%d\n", grabberNo, portNo);
+    CameraOnPort(portNo)->SetCompleteCB(cb);
+    Log(2, "setCompleteCallback: leaving grabberNo=%d   portNo=%d\n", grabberNo, portNo);
+    return 1;
+  } catch (...) {
+    Log(1, "setCompleteCallback: --EXCEPTION caught \n");
+  }
+  return 0;
+}
+
+KORVEX_EXPORT int setCmdCallback(int grabberNo, int portNo, CommandCallback cb) {
+  try {
+    Log(2, "setCmdCallback: entering grabberNo=%d   portNo=%d\n", grabberNo, portNo);
+    CameraOnPort(portNo)->SetCmdCompleteCB(cb);
+    Log(2, "setCmdCallback: leaving grabberNo=%d   portNo=%d\n", grabberNo, portNo);
+    return 1;
+  } catch (...) {
+    Log(3, "setCmdCallback: --EXCEPTION caught \n");
+  }
+  return 0;
+}
+
+KORVEX_EXPORT int execCmd(int grabberNo, int portNo, const char* command, const char* arguments, char* result,
+                          int resultSize) {
+  try {
+    Log(2, "execCmd: entering grabberNo=%d   portNo=%d\n", grabberNo, portNo);
+    if (command == nullptr || arguments == nullptr || result == nullptr || resultSize <= 0) {
+      Log(1, "execCmd: ERROR: invalid arguments, command=%s, arguments=%s, result=%s, resultSize=%d\n",
+          SafeText(command), SafeText(arguments), result != nullptr ? "set" : "(null)", resultSize);
+      WriteErrorResult(result, resultSize);
+      return 0;
+    }
+    CameraOnPort(portNo)->ExecCmd(command, arguments, result, resultSize);
+    Log(2, "execCmd: leaving grabberNo=%d   portNo=%d\n", grabberNo, portNo);
+    return 1;
+  } catch (...) {
+    Log(1, "execCmd: --EXCEPTION caught \n");
+    WriteErrorResult(result, resultSize);
+  }
+  return 0;
+}
+
+KORVEX_EXPORT int getProperty(int grabberNo, int portNo, const char* property, int* value) {
+  (void)grabberNo;
+  try {
+    Log(3, "getProperty: portNo=%d, prop=%s\n", portNo, SafeText(property));
+    if (property == nullptr || value == nullptr) {
+      Log(1, "getProperty: ERROR: property name or value pointer is null, portNo=%d\n", portNo);
+      return 0;
+    }
+    return CameraOnPort(portNo)->GetProperty(property, value) ? 1 : 0;
+  } catch (const GenICam::GenericException& e) {
+    Log(1, "getProperty: GenICam --EXCEPTION occured : %s\n", e.GetDescription());
+  } catch (...) {
+    Log(1, "--EXCEPTION caught at getProperty\n");
+  }
+  return 0;
+}
+
+KORVEX_EXPORT int setProperty(int grabberNo, int portNo, const char* property, int value) {
+  (void)grabberNo;
+  try {
+    Log(3, "setProperty: portNo=%d\n", portNo);
+    if (property == nullptr) {
+      Log(1, "setProperty: ERROR: property name is null, portNo=%d\n", portNo);
+      return 0;
+    }
+    return CameraOnPort(portNo)->SetProperty(property, value) ? 1 : 0;
+  } catch (const GenICam::GenericException& e) {
+    Log(1, "setProperty: GenICam --EXCEPTION occured : %s\n", e.GetDescription());
+  } catch (...) {
+    Log(1, "setProperty: --EXCEPTION caught \n");
+  }
+  return 0;
+}
+
+KORVEX_EXPORT int getPropertyRange(int grabberNo, int portNo, const char* property, int* minimum, int* maximum) {
+  try {
+    Log(2, "getPropertyRange: entering grabberNo=%d   portNo=%d\n", grabberNo, portNo);
+    if (property == nullptr || minimum == nullptr || maximum == nullptr) {
+      Log(1, "getPropertyRange: ERROR: property name or range pointer is null, portNo=%d\n", portNo);
+      return 0;
+    }
+    if (CameraOnPort(portNo)->GetRange(property, minimum, maximum)) {
+      Log(2, "getPropertyRange: leaving grabberNo=%d   portNo=%d\n", grabberNo, portNo);
+      return 1;
+    }
+  } catch (const GenICam::GenericException& e) {
+    Log(1, "getPropertyRange: GenICam --EXCEPTION occured  %s\n", e.GetDescription());
+  } catch (...) {
+    Log(1, "getPropertyRange: --EXCEPTION caught \n");
+  }
+  return 0;
+}
+
+KORVEX_EXPORT char** getCVLCameraConfigNames(void) {
+  try {
+    CameraList* list = CameraList::PeekInstance();
+    return list != nullptr ? list->GetNameArray() : gNoNames;
+  } catch (...) {
+    Log(1, "getCVLCameraConfigNames: --EXCEPTION caught \n");
+  }
+  return gNoNames;
+}
+
+KORVEX_EXPORT int getCVLMaxNoOfGrabbers(void) { return 1; }
+
+KORVEX_EXPORT int getCVLMaxNoOfPorts(void) { return 20; }
+
+KORVEX_EXPORT int getCVLNoOfSupportedCameras(void) {
+  CameraList* list = CameraList::PeekInstance();
+  return list != nullptr ? list->GetCount() : 0;
+}
+
+}  // extern "C"
