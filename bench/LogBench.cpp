@@ -72,4 +72,4 @@ BENCHMARK(BM_Log_EnabledFileLine);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+

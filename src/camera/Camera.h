@@ -5,12 +5,7 @@
 #include <string>
 
 #include "KorvexEjector.h"
-
-// Kind flags: 1 monochrome, 2 colour, 16 set for every camera the list creates.
-struct CameraDescriptor {
-  int kindFlags = 0;
-  std::string name;
-};
+#include "camera/CameraDescriptor.h"
 
 class Camera {
  public:

@@ -1,0 +1,26 @@
+#pragma once
+// .ini files read and written one key at a time, with the rules people rely on in Windows'
+// private-profile functions:
+// - section and key names match without regard to case; blanks around names and values are ignored;
+// - lines may end in LF or CR LF; a value in a matching pair of quotes is read without them;
+// - a write replaces one key and keeps every other line (comments, unknown keys and sections) as it
+//   was and where it was; the file and the section are created by the first write to them.
+// Unlike Windows, a write never leaves a torn file: the new file is written beside the old one and
+// renamed over it. Writes within the process are serialised, so two threads or two cameras writing
+// keys of one file never lose each other's keys. Any thread may call these.
+
+#include <cstddef>
+
+namespace os {
+
+// Copies the key's value, or `defaultValue` (null: "") when the file, section or key is missing,
+// into `buffer`, cut to size - 1 characters and terminated. Returns the characters copied.
+std::size_t GetPrivateProfileString(const char* section, const char* key, const char* defaultValue, char* buffer,
+                                    std::size_t size, const char* fileName);
+
+// Sets key=value in the section. A null value removes the key; a null key removes the section.
+// Line breaks inside the value become blanks, so a value can never add lines of its own.
+// False when the arguments are unusable or the file cannot be written; the old file then stays.
+bool WritePrivateProfileString(const char* section, const char* key, const char* value, const char* fileName);
+
+}  // namespace os

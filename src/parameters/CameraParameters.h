@@ -1,0 +1,115 @@
+#pragma once
+// A camera's ordered, keyed set of parameters: the driver's 26 fixed parameters, then those mirrored
+// from the camera's node map. Stored in Korvex.ini: the camera's section for its own parameters,
+// "General" for the driver-wide ones.
+//
+// Threads:
+// - Host threads build, load, save, validate and edit the set (open, configure, properties).
+// - The grab wait thread, row delivery and the ejector thread read values by key while the camera
+//   grabs. They use the value readers (GetParameter, GetValue, the named getters, GetBufferLines),
+//   which hold mGuard shared for the lookup and the read.
+// - Assign, Add, SetParameter, SetValue, Load and Save hold mGuard exclusively while they change
+//   the sequence, the index or a value, so a reader never sees a parameter being replaced or freed.
+// - Get, GetParam and iteration hand out references without holding the lock; they are for the
+//   host thread that owns the configuration, while the camera is not grabbing or on a copy.
+
+#include <boost/ptr_container/ptr_vector.hpp>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+
+#include "camera/CameraDescriptor.h"
+#include "camera_sdk/GenApi.h"
+#include "parameters/Param.h"
+
+class CameraParameters {
+ public:
+  using Sequence = boost::ptr_vector<Param_>;
+
+  CameraParameters();
+  explicit CameraParameters(const CameraDescriptor& descriptor);
+  CameraParameters(const CameraParameters& source);
+  CameraParameters& operator=(const CameraParameters&) = delete;  // Assign says what it replaces
+
+  // Replaces every parameter by a clone of the source's, in the source's order, and takes its descriptor.
+  void Assign(const CameraParameters& source);
+
+  // Takes the parameter unless one of that name exists; a refused parameter is destroyed.
+  bool Add(std::unique_ptr<Param_> parameter);
+
+  Param_& Get(const char* key);
+  Param_& Get(const std::string& key) { return Get(key.c_str()); }
+  Param_* GetParam(const char* key);
+  Param_* GetParam(const std::string& key) { return GetParam(key.c_str()); }
+  bool Has(const char* key) const;
+
+  // Exact class: int (Param<int>) or bool (Param<bool>).
+  template <typename T>
+  T GetParameter(const char* key) const;
+  // Exact class: int, bool, int64_t, double. The value only, without bounds.
+  template <typename T>
+  void SetParameter(const char* key, T value);
+
+  // Any parameter, converted as Param_::val does.
+  template <typename R>
+  R GetValue(const char* key) const {
+    std::shared_lock<std::shared_mutex> guard(mGuard);
+    return Lookup(key, "CameraParameters::Get: Parameter '").template val<R>();
+  }
+  template <typename R>
+  void SetValue(const char* key, const R& value) {
+    std::unique_lock<std::shared_mutex> guard(mGuard);
+    Lookup(key, "CameraParameters::Get: Parameter '").val(value);
+  }
+
+  int GetLineCounterResolution() const { return GetParameter<int>("LineCounterResolution"); }
+  int GetOverlappedLines() const { return GetParameter<int>("OverlappedLines"); }
+  int GetDelay() const { return GetParameter<int>("Delay"); }
+  int GetDebugViewOutput() const { return GetParameter<int>("DebugViewOutput"); }
+  int GetConveyorTimeout() const { return GetParameter<int>("ConveyorTimeout"); }
+  bool GetUseBGR() const { return GetParameter<bool>("UseBGR"); }
+  bool GetLogIntoFile() const { return GetParameter<bool>("LogIntoFile"); }
+  bool GetLineGrabbingMode() const { return GetParameter<bool>("LineGrabbingMode"); }
+  bool GetInhibitPylonTerminate() const { return GetParameter<bool>("InhibitPylonTerminate"); }
+
+  // "LineCounterResolution" in line counter mode, else "Height".
+  int GetBufferLines() const;
+  // The largest image height allowed.
+  int GetMaxLines();
+
+  // The .ini file in the driver's system path, or the one named.
+  bool Load();
+  bool Load(const std::string& fileName);
+  bool Save();
+  bool Save(const std::string& fileName);
+
+  // The camera's limits become the bounds of "Width", "Height" and "OffsetX" (and of what follows them).
+  void SetBoundaryValues(GenApi::IInteger& width, GenApi::IInteger& height, GenApi::IInteger& offsetX);
+  // True when the set is consistent; otherwise `message` says why.
+  bool Validate(std::string& message);
+
+  Sequence::iterator begin() { return mParameters.begin(); }
+  Sequence::iterator end() { return mParameters.end(); }
+  Sequence::const_iterator begin() const { return mParameters.begin(); }
+  Sequence::const_iterator end() const { return mParameters.end(); }
+  std::size_t size() const { return mParameters.size(); }
+
+  const CameraDescriptor& GetDescriptor() const { return mDescriptor; }
+
+ private:
+  using Index = std::map<std::string, Param_*, std::less<>>;
+
+  void AddFixedParameters();
+  // The parameter, or null; the caller holds mGuard.
+  Param_* Find(const char* key) const;
+  // The parameter, or std::runtime_error with `what` + key + "' does not exist".
+  Param_& Lookup(const char* key, const char* what) const;
+
+  Sequence mParameters;  // guarded by mGuard
+  Index mIndex;          // guarded by mGuard; always exactly the parameters of the sequence
+  CameraDescriptor mDescriptor;
+  mutable std::shared_mutex mGuard;
+};
