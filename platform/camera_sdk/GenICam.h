@@ -35,4 +35,26 @@ class KORVEX_SDK_API GenericException : public std::exception {
   std::string mDescription;
 };
 
+#define KORVEX_GENICAM_EXCEPTION(Name)                                                \
+  class KORVEX_SDK_API Name : public GenericException {                               \
+   public:                                                                            \
+    explicit Name(const char* description) : GenericException(description) {}       \
+    explicit Name(const std::string& description) : GenericException(description.c_str()) {} \
+  };
+
+// A node whose access mode does not allow the call (read-only written, not available read, ...).
+KORVEX_GENICAM_EXCEPTION(AccessException)
+// A value outside the node's bounds or off its increment.
+KORVEX_GENICAM_EXCEPTION(OutOfRangeException)
+// A call in the wrong state (grab not prepared, buffer not registered, ...).
+KORVEX_GENICAM_EXCEPTION(LogicalErrorException)
+// The device failed or is gone.
+KORVEX_GENICAM_EXCEPTION(RuntimeException)
+// A wait that ran out of time.
+KORVEX_GENICAM_EXCEPTION(TimeoutException)
+// A malformed argument (unknown entry name, null pointer).
+KORVEX_GENICAM_EXCEPTION(InvalidArgumentException)
+
+#undef KORVEX_GENICAM_EXCEPTION
+
 }  // namespace GenICam

@@ -171,6 +171,20 @@ std::size_t GetPrivateProfileString(const char* section, const char* key, const 
   return count;
 }
 
+std::vector<std::string> GetPrivateProfileSectionNames(const char* fileName) {
+  std::vector<std::string> names;
+  std::string content;
+  if (fileName == nullptr || !ReadWholeFile(fileName, content)) return names;
+  std::string name;
+  for (const std::string& line : SplitLines(content).lines) {
+    if (!SectionOf(line, name)) continue;
+    bool seen = false;
+    for (const std::string& known : names) seen = seen || SameName(known, name.c_str());
+    if (!seen) names.push_back(name);
+  }
+  return names;
+}
+
 bool WritePrivateProfileString(const char* section, const char* key, const char* value, const char* fileName) {
   if (section == nullptr || *section == '\0' || fileName == nullptr || *fileName == '\0') return false;
   if (HasLineBreak(section) || std::strchr(section, ']') != nullptr) return false;

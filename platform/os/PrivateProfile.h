@@ -10,6 +10,8 @@
 // keys of one file never lose each other's keys. Any thread may call these.
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 namespace os {
 
@@ -17,6 +19,9 @@ namespace os {
 // into `buffer`, cut to size - 1 characters and terminated. Returns the characters copied.
 std::size_t GetPrivateProfileString(const char* section, const char* key, const char* defaultValue, char* buffer,
                                     std::size_t size, const char* fileName);
+
+// The names of the file's sections in file order (each once); empty when the file cannot be read.
+std::vector<std::string> GetPrivateProfileSectionNames(const char* fileName);
 
 // Sets key=value in the section. A null value removes the key; a null key removes the section.
 // Line breaks inside the value become blanks, so a value can never add lines of its own.

@@ -15,6 +15,12 @@ class FakeInteger : public GenApi::IInteger {
   int64_t GetMin() override { return mMin; }
   int64_t GetMax() override { return mMax; }
   int64_t GetInc() override { return 1; }
+  GenApi::ERepresentation GetRepresentation() override { return GenApi::Linear; }
+  GenICam::gcstring GetName(bool) const override { return "Fake"; }
+  GenICam::gcstring GetDescription() const override { return ""; }
+  GenApi::EAccessMode GetAccessMode() const override { return GenApi::RW; }
+  GenICam::gcstring ToString(bool, bool) override { return ""; }
+  void FromString(const GenICam::gcstring&, bool) override {}
 
  private:
   int64_t mMin, mMax;

@@ -1,0 +1,108 @@
+#include "WaitObject.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <set>
+
+namespace Pylon {
+namespace detail {
+
+// One mutex for every event and every waiter keeps multi-object waits free of lock ordering:
+// a signal and a wait registration can never interleave.
+std::mutex& WaitMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+struct Waiter {
+  std::condition_variable condition;
+};
+
+struct EventCore {
+  bool signalled = false;          // guarded by WaitMutex()
+  std::set<Waiter*> waiters;       // guarded by WaitMutex()
+};
+
+}  // namespace detail
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+template <typename Ready>
+bool WaitUntilReady(std::unique_lock<std::mutex>& lock, detail::Waiter& waiter, unsigned int timeoutMs, Ready ready) {
+  if (timeoutMs == waitForever) {
+    waiter.condition.wait(lock, ready);
+    return true;
+  }
+  return waiter.condition.wait_until(lock, Clock::now() + std::chrono::milliseconds(timeoutMs), ready);
+}
+
+}  // namespace
+
+WaitObject::WaitObject() = default;
+
+bool WaitObject::Wait(unsigned int timeoutMs) const {
+  if (mCore == nullptr) return false;
+  WaitObjects single;
+  single.Add(*this);
+  return single.WaitForAny(timeoutMs, nullptr);
+}
+
+WaitObjectEx WaitObjectEx::Create(bool initiallySignalled) {
+  auto core = std::make_shared<detail::EventCore>();
+  core->signalled = initiallySignalled;
+  return WaitObjectEx(core);
+}
+
+void WaitObjectEx::Signal() {
+  if (mCore == nullptr) return;
+  std::lock_guard<std::mutex> guard(detail::WaitMutex());
+  mCore->signalled = true;
+  for (detail::Waiter* waiter : mCore->waiters) waiter->condition.notify_all();
+}
+
+void WaitObjectEx::Reset() {
+  if (mCore == nullptr) return;
+  std::lock_guard<std::mutex> guard(detail::WaitMutex());
+  mCore->signalled = false;
+}
+
+AlertableWaitObject::AlertableWaitObject(bool initiallySignalled, bool /*alertable*/)
+    : WaitObjectEx(WaitObjectEx::Create(initiallySignalled)) {}
+
+unsigned int WaitObjects::Add(const WaitObject& object) {
+  mObjects.push_back(object.mCore);
+  return static_cast<unsigned int>(mObjects.size() - 1);
+}
+
+bool WaitObjects::WaitForAny(unsigned int timeoutMs, unsigned int* index) const {
+  detail::Waiter waiter;
+  std::unique_lock<std::mutex> lock(detail::WaitMutex());
+  unsigned int found = 0;
+  auto ready = [&] {
+    for (std::size_t i = 0; i < mObjects.size(); ++i) {
+      if (mObjects[i] != nullptr && mObjects[i]->signalled) {
+        found = static_cast<unsigned int>(i);
+        return true;
+      }
+    }
+    return false;
+  };
+  if (ready()) {
+    if (index != nullptr) *index = found;
+    return true;
+  }
+  for (const auto& core : mObjects) {
+    if (core != nullptr) core->waiters.insert(&waiter);
+  }
+  const bool signalled = WaitUntilReady(lock, waiter, timeoutMs, ready);
+  for (const auto& core : mObjects) {
+    if (core != nullptr) core->waiters.erase(&waiter);
+  }
+  if (signalled && index != nullptr) *index = found;
+  return signalled;
+}
+
+}  // namespace Pylon
