@@ -28,6 +28,8 @@ KORVEX_SDK_API int64_t DroppedFrames(int camera);
 KORVEX_SDK_API int64_t LinesAcquired(int camera);
 // Steady-clock nanoseconds of the last completed frame.
 KORVEX_SDK_API int64_t LastCompletionNs(int camera);
+// Successful writes to the node since the network was built.
+KORVEX_SDK_API int NodeWrites(int camera, const char* node);
 // How often the driver invalidated the camera's node map.
 KORVEX_SDK_API int NodeMapInvalidations(int camera);
 

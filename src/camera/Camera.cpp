@@ -1,11 +1,28 @@
 #include "Camera.h"
 
-// The camera's device, stream and parameters arrive with the camera SDK's device layer; until
-// then no camera can be enumerated, so none of these is reached from the exports.
+#include "driver/Log.h"
 
-Camera::Camera(const std::string& name, const CameraDescriptor& descriptor) : mName(name), mDescriptor(descriptor) {}
+// Opening, grabbing and the properties arrive with the acquisition; until then a camera is listed,
+// found by name and carries its parameters, but cannot be opened.
 
-Camera::~Camera() { Close(); }
+Camera::Camera(const char* name, Pylon::IPylonDevice* device, const CameraDescriptor& descriptor) {
+  if (name == nullptr || device == nullptr) {
+    Log(1, "Camera::Camera: ERROR: parameters name and/or device are 0\n");
+    throw "Err";
+  }
+  mName = name;
+  mPort = -1;
+  mBitsPerPixel = (descriptor.kindFlags & CameraDescriptor::kColour) != 0 ? 24 : 8;
+  mParameters = std::make_unique<CameraParameters>(descriptor);
+  mDescriptor = descriptor;
+  mCamera.Attach(device, true);
+  mStreamGrabber.Attach(device->GetStreamGrabber(0));
+}
+
+Camera::~Camera() {
+  Log(2, "Camera::~Camera: camera %s on port %d \n", mName.c_str(), mPort);
+  if (mOpen) Close();
+}
 
 bool Camera::Open(int /*port*/, int* /*imageSize*/) { return false; }
 
@@ -33,3 +50,12 @@ bool Camera::SetProperty(const char* /*name*/, int /*value*/) { return false; }
 bool Camera::GetRange(const char* /*name*/, int* /*minimum*/, int* /*maximum*/) { return false; }
 
 bool Camera::Configure(unsigned /*parentWindow*/) { return false; }
+
+void Camera::ApplyConfigurationToPylon() {
+  GenApi::INodeMap* nodeMap = mCamera.GetNodeMap();
+  if (nodeMap == nullptr) {
+    Log(1, "Camera::ApplyConfigurationToPylon: ERROR: getnodemap returns null. Quitting\n");
+    return;
+  }
+  mParameters->ApplyParameters(*nodeMap);
+}

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <string>
 
 #include "Camera.h"
 #include "driver/Log.h"
@@ -46,9 +47,71 @@ CameraList::~CameraList() {
 }
 
 bool CameraList::Init() {
+  // 1.
   Log(2, "CameraList::Init: entering\n");
-  // The camera SDK offers no transport layer yet, so no device can be enumerated.
-  Log(1, "CameraList::Init: WARNING: enumerateDevices shows no camera present!\n");
+  // 2.
+  mTransportLayer = Pylon::CTlFactory::GetInstance().CreateTl("BaslerGigE");
+  if (mTransportLayer == nullptr) {
+    Log(1, "CameraList::Init: ERROR: failed to create transport layer!\n");
+    return false;
+  }
+  // 3.
+  const int found = mTransportLayer->EnumerateDevices(mDeviceInfos, false);
+  if (found == 0 || mDeviceInfos.empty()) {
+    Log(1, "CameraList::Init: WARNING: enumerateDevices shows no camera present!\n");
+    return false;
+  }
+  // 4.
+  for (const Pylon::CDeviceInfo& info : mDeviceInfos) {
+    // 4.1
+    const std::string friendlyName = info.GetFriendlyName().c_str();
+    const std::string fullName = info.GetFullName().c_str();
+    // 4.2
+    if (fullName.empty()) continue;
+    // 4.3
+    if (fullName.compare(0, 10, "Basler ruL") != 0 && fullName.compare(0, 10, "Basler raL") != 0) {
+      Log(1, "CameraList::Init: WARNING: skips not supported camera: %s\n", fullName.c_str());
+      continue;
+    }
+    // 4.4
+    bool colour;
+    if (fullName.find("gm") == 17) {
+      colour = false;
+    } else if (fullName.find("gc") == 17) {
+      colour = true;
+    } else {
+      Log(1, "CameraList::Init: Error: skipping partially recognized camera name: %s\n", fullName.c_str());
+      continue;
+    }
+    // 4.5
+    CameraDescriptor descriptor;
+    descriptor.kindFlags = (colour ? CameraDescriptor::kColour : CameraDescriptor::kMonochrome) | CameraDescriptor::kListed;
+    descriptor.name = friendlyName;
+    // 4.6
+    Pylon::IPylonDevice* device = mTransportLayer->CreateDevice(info);
+    Camera* camera = nullptr;
+    try {
+      camera = new (std::nothrow) Camera(friendlyName.c_str(), device, descriptor);
+    } catch (...) {
+      mTransportLayer->DestroyDevice(device);
+      throw;
+    }
+    if (camera == nullptr) {
+      mTransportLayer->DestroyDevice(device);
+      Log(1, "CameraList::Init:  ERROR: could not allocate Camera object\n");
+      throw "Err";
+    }
+    // 4.7
+    Log(2, "CameraList::Init: %s camera found: %s\n", colour ? "color" : "b/w", fullName.c_str());
+    mCameras.push_back(camera);
+  }
+  // 5.
+  if (!mCameras.empty()) {
+    Log(2, "CameraList::Init: leaving\n");
+    mInitialised = true;
+    return true;
+  }
+  Log(1, "CameraList::Init: WARNING: no supported cameras found\n");
   return false;
 }
 
@@ -120,6 +183,10 @@ void CameraList::Destroy() {
   Log(2, "CameraList::Destroy: entering\n");
   for (Camera* camera : mCameras) delete camera;
   mCameras.clear();
+  if (mTransportLayer != nullptr) {
+    Pylon::CTlFactory::GetInstance().ReleaseTl(mTransportLayer);
+    mTransportLayer = nullptr;
+  }
   FreeNameArray();
   Log(2, "CameraList::Destroy: leaving\n");
   mInitialised = false;

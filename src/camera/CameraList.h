@@ -8,6 +8,8 @@
 
 #include <vector>
 
+#include "camera_sdk/Device.h"
+
 class Camera;
 
 class CameraList {
@@ -27,6 +29,7 @@ class CameraList {
   // One pointer per camera to its name, then a null pointer. Frees the array of the previous call.
   char** GetNameArray();
   void Destroy();
+  bool IsInitialised() const { return mInitialised; }
 
   ~CameraList();
   CameraList(const CameraList&) = delete;
@@ -36,6 +39,8 @@ class CameraList {
   CameraList();
   void FreeNameArray();
 
+  Pylon::ITransportLayer* mTransportLayer = nullptr;
+  Pylon::DeviceInfoList_t mDeviceInfos;
   std::vector<Camera*> mCameras;  // owned
   bool mInitialised = false;
   char** mNameArray = nullptr;

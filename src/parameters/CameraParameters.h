@@ -20,6 +20,7 @@
 #include <mutex>
 #include <shared_mutex>
 #include <string>
+#include <vector>
 
 #include "camera/CameraDescriptor.h"
 #include "camera_sdk/GenApi.h"
@@ -86,6 +87,20 @@ class CameraParameters {
   bool Save();
   bool Save(const std::string& fileName);
 
+  // Parameters mirroring the camera's node map: created once per set, then written to the camera
+  // and read back. Host thread, while nothing else uses the node map.
+  void CreateParametersFromNodes(GenApi::INodeMap& nodeMap);
+  void CreateParametersFromFeatures(const std::string& group, const GenApi::FeatureList_t& features,
+                                    const std::string& selectorName, GenApi::IEnumEntry* entry);
+  // A new parameter for the node (the caller owns it), or null.
+  Param_* CreateParamFromNode(const std::string& group, GenApi::INode* node, const std::string& selectorName,
+                              GenApi::IEnumEntry* entry);
+  void SetSelector(GenApi::INode* node, const Param_& parameter);
+  void ApplyParameter(GenApi::INodeMap& nodeMap, Param_& parameter);
+  void UpdateParameter(GenApi::INodeMap& nodeMap, Param_& parameter);
+  void ApplyParameters(GenApi::INodeMap& nodeMap);
+  void UpdateParameters(GenApi::INodeMap& nodeMap);
+
   // The camera's limits become the bounds of "Width", "Height" and "OffsetX" (and of what follows them).
   void SetBoundaryValues(GenApi::IInteger& width, GenApi::IInteger& height, GenApi::IInteger& offsetX);
   // True when the set is consistent; otherwise `message` says why.
@@ -103,6 +118,7 @@ class CameraParameters {
   using Index = std::map<std::string, Param_*, std::less<>>;
 
   void AddFixedParameters();
+  std::vector<Param_*> Snapshot() const;
   // The parameter, or null; the caller holds mGuard.
   Param_* Find(const char* key) const;
   // The parameter, or std::runtime_error with `what` + key + "' does not exist".

@@ -62,6 +62,7 @@ TEST_F(Exports, UnbalancedFinalizeDrivesTheCountNegativeAndTheNextInitializeStar
 }
 
 TEST_F(Exports, FixedAnswersAndAnEmptyCameraList) {
+  setenv("KORVEX_CAMERAS", (systemPath / "no-such-network.ini").c_str(), 1);
   EXPECT_EQ(driver.getCVLNoOfSupportedCameras(), 0) << "before initialize";
   char** before = driver.getCVLCameraConfigNames();
   ASSERT_NE(before, nullptr);
@@ -76,6 +77,24 @@ TEST_F(Exports, FixedAnswersAndAnEmptyCameraList) {
   EXPECT_EQ(names[0], nullptr);
   EXPECT_TRUE(HostLog::Contains("CameraList::Init: WARNING: enumerateDevices shows no camera present!\n"));
   driver.finalize();
+  unsetenv("KORVEX_CAMERAS");
+}
+
+TEST_F(Exports, TheDefaultNetworkListsTheTwoLineScanCamerasInOrder) {
+  unsetenv("KORVEX_CAMERAS");
+  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  EXPECT_EQ(driver.getCVLNoOfSupportedCameras(), 2);
+  char** names = driver.getCVLCameraConfigNames();
+  ASSERT_NE(names, nullptr);
+  EXPECT_STREQ(names[0], "Basler raL2048-48gm (21000001)");
+  EXPECT_STREQ(names[1], "Basler ruL2098-10gc (21000002)");
+  EXPECT_EQ(names[2], nullptr);
+  EXPECT_TRUE(HostLog::Contains("CameraList::Init: WARNING: skips not supported camera: Basler acA1300-30gm#21000003\n"));
+  const std::string debug = debugOutput.Read();
+  EXPECT_THAT(debug, HasSubstr("CameraList::Init: b/w camera found: Basler raL2048-48gm#21000001\n"));
+  EXPECT_THAT(debug, HasSubstr("CameraList::Init: color camera found: Basler ruL2098-10gc#21000002\n"));
+  driver.finalize();
+  EXPECT_EQ(driver.getCVLNoOfSupportedCameras(), 0) << "the list is gone with the last finalize";
 }
 
 TEST_F(Exports, UndefinedCameraNamesInAnyCaseLeaveTheImageSizeAtZero) {

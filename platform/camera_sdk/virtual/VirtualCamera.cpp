@@ -201,8 +201,12 @@ CDeviceInfo VirtualCamera::Info() const {
   return info;
 }
 
-void VirtualCamera::CheckNode(const std::string& name) const {
+void VirtualCamera::CheckDevice() const {
   if (mUnplugged) throw GenICam::RuntimeException("The device has been removed: " + mConfig.friendlyName);
+}
+
+void VirtualCamera::CheckNode(const std::string& name) const {
+  CheckDevice();
   const auto failure = mNodeFailures.find(name);
   if (failure != mNodeFailures.end()) throw GenICam::RuntimeException(failure->second);
 }
@@ -285,8 +289,8 @@ void VirtualCamera::ProduceOneFrame() {
       result.mPayloadSize = payload;
     }
     if (result.mStatus == Grabbed) Fill(static_cast<uint8_t*>(result.mBuffer), w, h, ox, bytesPerPixel);
+    mLastCompletionNs = NowNs();  // the frame is complete; the result becomes visible next
     mGrabber.AddResult(result);
-    mLastCompletionNs = NowNs();
   }
   mLineIndex += h;
   if (mFramesToGo > 0 && --mFramesToGo == 0) mAcquiring = false;
@@ -415,6 +419,12 @@ void VirtualCamera::Unplug() {
 int64_t VirtualCamera::DroppedFrames() const {
   std::lock_guard<std::recursive_mutex> guard(mLock);
   return mDropped;
+}
+
+int VirtualCamera::NodeWrites(const std::string& name) const {
+  std::lock_guard<std::recursive_mutex> guard(mLock);
+  const auto found = mNodeWrites.find(name);
+  return found != mNodeWrites.end() ? found->second : 0;
 }
 
 int64_t VirtualCamera::LinesAcquired() const {

@@ -99,7 +99,8 @@ class VirtualCamera : public NodeContext {
 
   std::recursive_mutex& Lock() const override { return mLock; }
   void CheckNode(const std::string& name) const override;
-  void NodeWritten(const std::string&) override {}
+  void CheckDevice() const override;
+  void NodeWritten(const std::string& name) override { ++mNodeWrites[name]; }
 
   // Test control.
   void SetFreeRunning(bool on);
@@ -111,6 +112,7 @@ class VirtualCamera : public NodeContext {
   int64_t LinesAcquired() const;
   int64_t LastCompletionNs() const { return mLastCompletionNs.load(); }
   bool IsAcquiring() const;
+  int NodeWrites(const std::string& name) const;
 
  private:
   void BuildNodeMap();
@@ -135,6 +137,7 @@ class VirtualCamera : public NodeContext {
   int64_t mDropped = 0;
   std::atomic<int64_t> mLastCompletionNs{0};
   std::map<std::string, std::string> mNodeFailures;
+  std::map<std::string, int> mNodeWrites;
   bool mStopProducer = false;
   std::thread mProducer;
 };

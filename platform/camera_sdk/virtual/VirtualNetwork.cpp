@@ -220,6 +220,11 @@ int64_t LastCompletionNs(int camera) {
   return c ? c->LastCompletionNs() : 0;
 }
 
+int NodeWrites(int camera, const char* node) {
+  auto c = CameraAt(camera);
+  return c && node != nullptr ? c->NodeWrites(node) : 0;
+}
+
 int NodeMapInvalidations(int camera) {
   auto c = CameraAt(camera);
   return c ? c->Nodes().Invalidations() : 0;

@@ -23,7 +23,7 @@ GenICam::gcstring Node::GetDescription() const { return mDescription; }
 
 GenApi::EAccessMode Node::GetAccessMode() const {
   auto guard = Guard();
-  mContext.CheckNode(mName);
+  mContext.CheckDevice();
   return mAccess;
 }
 

@@ -25,6 +25,8 @@ class NodeContext {
   virtual std::recursive_mutex& Lock() const = 0;
   // Raises the SDK exception a test asked for: the device is unplugged, or this node fails.
   virtual void CheckNode(const std::string& name) const = 0;
+  // Raises when the device is unplugged; a node's access mode is known without asking the device.
+  virtual void CheckDevice() const = 0;
   // After a successful write, so that dependent features follow (PayloadSize, bounds).
   virtual void NodeWritten(const std::string& name) = 0;
 };
