@@ -1,17 +1,26 @@
 #include "Camera.h"
 
+#include <ctime>
+#include <stdexcept>
+
+#include "acquisition/CameraWaitThread.h"
+#include "camera/CameraList.h"
+#include "driver/DriverState.h"
 #include "driver/Log.h"
+#include "os/CriticalSection.h"
+#include "os/Time.h"
 
-// Opening, grabbing and the properties arrive with the acquisition; until then a camera is listed,
-// found by name and carries its parameters, but cannot be opened.
-
-Camera::Camera(const char* name, Pylon::IPylonDevice* device, const CameraDescriptor& descriptor) {
+Camera::Camera(const char* name, Pylon::IPylonDevice* device, const CameraDescriptor& descriptor,
+               CameraWaitThread* waitThread)
+    : mFrameBuffers(mStreamGrabber), mRoundBuffer(mStreamGrabber), mDriverState(&DriverState::Get()),
+      mWaitThread(waitThread) {
   if (name == nullptr || device == nullptr) {
     Log(1, "Camera::Camera: ERROR: parameters name and/or device are 0\n");
     throw "Err";
   }
   mName = name;
   mPort = -1;
+  mFrameBufferCount = 3;
   mBitsPerPixel = (descriptor.kindFlags & CameraDescriptor::kColour) != 0 ? 24 : 8;
   mParameters = std::make_unique<CameraParameters>(descriptor);
   mDescriptor = descriptor;
@@ -20,20 +29,353 @@ Camera::Camera(const char* name, Pylon::IPylonDevice* device, const CameraDescri
 }
 
 Camera::~Camera() {
-  Log(2, "Camera::~Camera: camera %s on port %d \n", mName.c_str(), mPort);
+  Log(2, "Camera::~Camera: camera %s on port %d \n", mName.c_str(), mPort.load());
   if (mOpen) Close();
+  // A failed open may have left the device or the stream grabber open.
+  if (mStreamGrabberOpen || mDeviceOpen) CleanupOnClose();
 }
 
-bool Camera::Open(int /*port*/, int* /*imageSize*/) { return false; }
+bool Camera::Open(int port, int* imageSize) {
+  // 1.
+  imageSize[0] = 0;
+  imageSize[1] = 0;
+  Log(2, "Camera::Open: entering port=%d\n", port);
+  Log(1, "Opening camera %s on port %d\n", mName.c_str(), port);
+  // 2.
+  if (mOpen) {
+    Log(1, "Camera::Open: ERROR:  %s is already open on port %d\n", mName.c_str(), mPort.load());
+    return false;
+  }
+  // A failed open before this one may have left the device open; start from closed.
+  if (mStreamGrabberOpen || mDeviceOpen) CleanupOnClose();
+  // 3.
+  mPort = port;
+  mDriverState->debugOutputLevel = 3;
+  // 4. and 5.
+  try {
+    return OpenSteps(port, imageSize);
+  } catch (const GenICam::GenericException& e) {
+    Log(1, "Camera::Open: GenICam API ERROR, port %d: %s\n", port, e.GetDescription());
+    mPort = -1;
+    CleanupOnClose();
+    throw;
+  } catch (const std::exception& e) {
+    Log(1, "Camera::Open: EXCEPTION catch...throw again, port %d: %s\n", port, e.what());
+    mPort = -1;
+    CleanupOnClose();
+    throw;
+  } catch (...) {
+    Log(1, "Camera::Open: EXCEPTION catch...throw again, port %d\n", port);
+    mPort = -1;
+    CleanupOnClose();
+    throw;
+  }
+}
+
+bool Camera::OpenSteps(int port, int* imageSize) {
+  CameraParameters& parameters = *mParameters;
+  // 4.1
+  mCamera.Open(Pylon::Stream | Pylon::Control | Pylon::Event);
+  mDeviceOpen = true;
+  mCamera.ChunkModeActive.SetValue(false);
+  // 4.2
+  mStreamGrabber->Open();
+  mStreamGrabberOpen = true;
+  // 4.3
+  parameters.Load();
+  mLineCounter.counter = 0;
+  mLineCounter.remainder = 0;
+  mLineCounter.lastSeen = -1;
+  mLineCounter.resolution = parameters.GetLineCounterResolution();
+  mLineCounter.conveyorTimeout = parameters.GetConveyorTimeout();
+  mLineCounter.clockStamp = os::ClockMs();
+  // 4.4
+  mDriverState->logLevel = parameters.GetValue<int>("LogLevel");
+  mDriverState->SetLogIntoFile(parameters.GetLogIntoFile());
+  mDriverState->debugOutputLevel = parameters.GetDebugViewOutput();
+  mDriverState->inhibitPylonTerminate = parameters.GetInhibitPylonTerminate();
+  mDriverState->debugOutputLevel = 1;
+  // 4.5 The ejector: a camera that controls it opens without it until the ejector exists.
+  // 4.6
+  GenApi::INodeMap* nodeMap = mCamera.GetNodeMap();
+  if (nodeMap == nullptr) {
+    Log(1, "Camera::Open: ERROR: getnodemap returns null. Quitting\n");
+    return false;
+  }
+  // 4.7
+  nodeMap->InvalidateNodes();
+  parameters.CreateParametersFromNodes(*nodeMap);
+  // 4.8
+  if (!parameters.Load()) {
+    Log(1, "Camera::Open: ERROR: failed to read configuration file, port: %d\n", port);
+    throw std::runtime_error("Camera::Open: Failed to read configuration file");
+  }
+  // 4.9
+  parameters.SetBoundaryValues(mCamera.Width.Node(), mCamera.Height.Node(), mCamera.OffsetX.Node());
+  std::string message;
+  if (!parameters.Validate(message)) {
+    Log(1, "Camera::Open: WARNING: Configuration not valid: %s, port: %d\n", message.c_str(), port);
+  }
+  // 4.10
+  Log(3, "Camera::Open: INFO point 7, port=%d\n", port);
+  // 4.11
+  CameraGeometry geometry;
+  geometry.lineMode = parameters.GetLineGrabbingMode();
+  geometry.width = parameters.GetValue<int>("Width");
+  geometry.height = parameters.GetValue<int>("Height");
+  geometry.overlap = parameters.GetOverlappedLines();
+  geometry.resolution = parameters.GetLineCounterResolution();
+  geometry.delay = parameters.GetDelay();
+  geometry.bytesPerPixel = mBitsPerPixel / 8;
+  imageSize[1] = geometry.height + (geometry.overlap > 0 ? geometry.overlap : 0);
+  int reportedWidth = geometry.width;
+  // 4.12
+  const bool useDecimation = parameters.GetValue<bool>("UseDecimation");
+  const int decimation = parameters.GetValue<int>("Decimation");
+  if (useDecimation && decimation > 0) {
+    reportedWidth = geometry.width / (decimation + 1);
+    Log(1, "Camera::Open: decimation is used, reportedWidth=%d, the real width=%d, decimation=%d\n", reportedWidth,
+        geometry.width, decimation);
+    geometry.useDecimation = true;
+    geometry.decimation = decimation;
+  } else if (useDecimation) {
+    parameters.SetParameter("UseDecimation", false);
+    parameters.SetParameter("Decimation", 0);
+    Log(1, "Camera::Open: WARNING: decimation usage dropped because of incorrect decimation value\n");
+  }
+  imageSize[0] = reportedWidth;
+  geometry.reportedWidth = reportedWidth;
+  geometry.reportedHeight = imageSize[1];
+  // 4.13
+  if (IsColor()) {
+    Log(3, "Camera::Open: color RGB mode\n");
+    mCamera.PixelFormat.SetValue("RGB8Packed");
+  } else {
+    Log(3, "Camera::Open: monochrome mode\n");
+    mCamera.PixelFormat.SetValue("Mono8");
+  }
+  // 4.14
+  Log(3, "Camera::Open: configuration loaded from file %d\n", port);
+  parameters.ApplyParameters(*nodeMap);
+  parameters.UpdateParameters(*nodeMap);
+  Log(3, "Camera::Open: camera settings set, port= %d\n", port);
+  // 4.15
+  Log(3, "Camera::Open: setting width=%d offset=%d \n", geometry.width, parameters.GetValue<int>("OffsetX"));
+  mCamera.OffsetX.SetValue(0);
+  mCamera.Width.SetValue(1);
+  parameters.Get("Width").maxval(static_cast<int64_t>(mCamera.Width.GetMax()));
+  parameters.Get("OffsetX").maxval(static_cast<int64_t>(mCamera.OffsetX.GetMax()));
+  mCamera.Width.SetValue(parameters.GetValue<int>("Width"));
+  mCamera.OffsetX.SetValue(parameters.GetValue<int>("OffsetX"));
+  mCamera.OffsetY.SetValue(0);
+  parameters.Get("Height").minval(static_cast<int64_t>(mCamera.Height.GetMin()));
+  parameters.Get("Height").maxval(static_cast<int64_t>(mCamera.Height.GetMax() - 1));
+  // 4.16
+  int cameraHeight;
+  if (geometry.lineMode) {
+    cameraHeight = geometry.resolution;
+    Log(3, "Camera::Open: setting pylon camera height to %d\n", cameraHeight);
+  } else {
+    cameraHeight = geometry.height;
+    Log(3, "Camera::Open: setting height=%d\n", cameraHeight);
+  }
+  mCamera.Height.SetValue(cameraHeight);
+  // 4.17
+  SetLUT(parameters);
+  // 4.18
+  mGeometry = geometry;
+  const int k = IsColor() ? 3 : 1;
+  const int64_t payload = mCamera.PayloadSize.GetValue();
+  if (geometry.lineMode) {
+    const int64_t expected = static_cast<int64_t>(geometry.resolution) * geometry.width * k;
+    if (payload != expected) {
+      Log(1, "Camera::Open: ERROR: different buffer size than expected, calculated size=%d, pylon reported size=%d\n",
+          static_cast<int>(expected), static_cast<int>(payload));
+      return false;
+    }
+    const int n = geometry.resolution > 0 ? geometry.resolution : 1;
+    const int count = geometry.delay + 2 * (geometry.height / n) + geometry.overlap / n;
+    mStreamGrabber.MaxBufferSize.SetValue(payload);
+    mStreamGrabber.MaxNumBuffer.SetValue(count > 0 ? count : 1);
+    mStreamGrabber->PrepareGrab();
+    if (!mRoundBuffer.Init(this, count)) {
+      Log(1, "Camera::Open: ERROR: mRoundBuffer could not be allocated\n");
+      return false;
+    }
+  } else {
+    const int64_t expected = static_cast<int64_t>(geometry.width) * geometry.height * k;
+    if (payload != expected) {
+      Log(1,
+          "Camera::Open: ERROR: Pylon reports different buffer size than expected, calculated size=%d, pylon reported "
+          "size=%d\n",
+          static_cast<int>(expected), static_cast<int>(payload));
+      return false;
+    }
+    mStreamGrabber.MaxBufferSize.SetValue(payload);
+    mStreamGrabber.MaxNumBuffer.SetValue(mFrameBufferCount);
+    mStreamGrabber->PrepareGrab();
+    Log(2, "Camera::Open: allocating buffer count=%d, size=%d, width=%d, height=%d\n", mFrameBufferCount,
+        static_cast<int>(payload), geometry.width, geometry.height);
+    if (!mFrameBuffers.Init(this)) {
+      Log(1, "Camera::Open: ERROR: buffers could not be allocated\n");
+      return false;
+    }
+  }
+  SetContinuousGrab(false);
+  mFirstImageReceived = false;
+  mOpen = true;
+  Log(2, "Camera::Open: leaving, port=%d\n", port);
+  return true;
+}
 
 void Camera::Close() {
+  // 1.
+  Log(2, "Camera::Close: entering\n");
+  if (!mOpen) Log(1, "Camera::Close: WARNING: called on already closed camera\n");
+  const int port = mPort;
+  // 2. The ejector follows once it exists.
+  // 3.
+  MakeGrabbing(0);
   mOpen = false;
-  mPort = -1;
+  CleanupOnClose();
+  Log(2, "Camera::Close: leaving on port %d\n", port);
 }
 
-bool Camera::Grab() { return false; }
+void Camera::CleanupOnClose() {
+  Log(2, "Camera::CleanupOnClose: entering\n");
+  mPort = -1;
+  mOpen = false;
+  MakeGrabbing(0);
+  if (mStreamGrabberOpen) {
+    try {
+      CancelGrab();
+      mFrameBuffers.CleanUp();
+      mRoundBuffer.CleanUp();
+      mStreamGrabber->FinishGrab();
+      mStreamGrabber->Close();
+      mStreamGrabberOpen = false;
+    } catch (...) {
+      Log(1, "Camera::CleanupOnClose: WARNING: exception point1 caught\n");
+      // The buffers are freed all the same: they must not outlive a grabber that cannot be reached.
+      mFrameBuffers.CleanUp();
+      mRoundBuffer.CleanUp();
+      mStreamGrabberOpen = false;
+    }
+  }
+  if (mDeviceOpen) {
+    try {
+      mCamera.Close();
+      mDeviceOpen = false;
+    } catch (...) {
+      Log(1, "Camera::CleanupOnClose WARNING: exception point2 caught\n");
+      mDeviceOpen = false;
+    }
+  }
+  Log(2, "Camera::CleanupOnClose: leaving\n");
+}
 
-bool Camera::DeliverRow(void* /*destination*/, int /*row*/, int /*firstColumn*/, int /*lastColumn*/) { return false; }
+bool Camera::Grab() {
+  Log(2, "Camera::Grab: entering \n");
+  if (!mOpen) {
+    Log(1, "Camera::Grab: ERROR: camera is not open\n");
+    return false;
+  }
+  MakeGrabbing(1);
+  Log(2, "Camera::Grab: leaving \n");
+  return true;
+}
+
+bool Camera::MakeGrabbing(int mode) {
+  try {
+    // 1.
+    Log(2, "Camera::MakeGrabbing: mode=%d", mode);
+    {
+      os::Lock guard(mGrabLock);
+      if ((mode != 0) == mGrabbing) {
+        if (mode == 1) Log(1, "Camera::MakeGrabbing: WARNING: ignored -- already in the same mode=%d", mode);
+        return true;
+      }
+      if (mode == 1) {
+        if (mWaitThread == nullptr) throw "Err";
+        // 2.
+        bool continuous = mContinuous;
+        if (!continuous && mGeometry.lineMode && mGeometry.resolution < mGeometry.height) {
+          Log(3, "Camera::MakeGrabbing: Continuous mode activated temporarily");
+          continuous = true;
+        }
+        // 3.
+        mGrabbing = true;
+        mWaitThread->StoreWaitCamera(this);
+        mCamera.AcquisitionMode.SetValue(continuous ? "Continuous" : "SingleFrame");
+        mCamera.AcquisitionStart.Execute();
+        return true;
+      }
+      // 4.
+      mCamera.AcquisitionStop.Execute();
+    }
+    // Outside the lock: the wait thread may stop this grab itself meanwhile.
+    os::Sleep(500);
+    if (mWaitThread != nullptr) mWaitThread->RemoveWaitCamera(this);
+    mGrabbing = false;
+    return true;
+  } catch (...) {
+    // 5.
+    Log(1, "Camera::MakeGrabbing: ERROR: exception caught, mode=%d, port=%d\n", mode, mPort.load());
+    if (mWaitThread != nullptr) mWaitThread->RemoveWaitCamera(this);
+    mGrabbing = false;
+    return false;
+  }
+}
+
+void Camera::SetContinuousGrab(bool on) {
+  Log(2, "Camera::SetContinuousGrab: entering, mode=%s\n", on ? "on" : "off");
+  if (on == mContinuous) {
+    Log(3, "Camera::SetContinuousGrab has no effect -- the same mode is already active\n");
+    return;
+  }
+  mContinuous = on;
+  if (on) {
+    if (mGrabbing) MakeGrabbing(0);
+    MakeGrabbing(1);
+  } else if (mGrabbing) {
+    MakeGrabbing(0);
+  }
+  Log(2, "Camera::SetContinuousGrab: leaving\n");
+}
+
+void Camera::CancelGrab() {
+  static os::CriticalSection cancelLock;  // created on first use, process-wide
+  os::Lock guard(cancelLock);
+  Pylon::IStreamGrabber& grabber = *mStreamGrabber;
+  grabber.CancelGrab();
+  int count = 0;
+  while (grabber.GetWaitObject().Wait(0)) {
+    Pylon::GrabResult result;
+    if (!grabber.RetrieveResult(result)) break;
+    ++count;
+  }
+  Log(2, "Camera::CancelGrab: %d frames removed, port=%d", count, mPort.load());
+}
+
+void Camera::EmbedLineCounter(unsigned char* line) {
+  const int counter = mLineCounter.counter.load(std::memory_order_relaxed);
+  Log(4, "Camera::EmbedLineCounter: embedding %d\n", counter);
+  if (line == nullptr) {
+    Log(3, "Camera::EmbedLineCounter: ERROR: lineBuffer==0\n");
+    return;
+  }
+  line[0] = static_cast<unsigned char>(counter & 0xFF);
+  line[1] = static_cast<unsigned char>((counter >> 8) & 0xFF);
+  line[2] = static_cast<unsigned char>((counter >> 16) & 0xFF);
+}
+
+void Camera::EmbedTimeStamp(unsigned char* line) {
+  if (line == nullptr) {
+    Log(1, "Camera::EmbedTimeStamp: lineBuffer==0\n");
+    return;
+  }
+  line[3] = static_cast<unsigned char>(std::time(nullptr) % 255);
+}
 
 void Camera::SetCompleteCB(CompleteCallback cb) { mCompleteCB = cb; }
 
@@ -42,12 +384,6 @@ void Camera::SetCmdCompleteCB(CommandCallback cb) { mCmdCompleteCB = cb; }
 bool Camera::ExecCmd(const char* /*command*/, const char* /*arguments*/, char* /*result*/, int /*resultSize*/) {
   return false;
 }
-
-bool Camera::GetProperty(const char* /*name*/, int* /*value*/) { return false; }
-
-bool Camera::SetProperty(const char* /*name*/, int /*value*/) { return false; }
-
-bool Camera::GetRange(const char* /*name*/, int* /*minimum*/, int* /*maximum*/) { return false; }
 
 bool Camera::Configure(unsigned /*parentWindow*/) { return false; }
 

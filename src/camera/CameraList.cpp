@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Camera.h"
+#include "acquisition/CameraWaitThread.h"
 #include "driver/Log.h"
 
 namespace {
@@ -38,12 +39,13 @@ void CameraList::DestroyInstance() {
   delete list;
 }
 
-CameraList::CameraList() { mCameras.reserve(20); }
+CameraList::CameraList() : mWaitThread(new CameraWaitThread()) { mCameras.reserve(20); }
 
 CameraList::~CameraList() {
   Log(2, "CameraList::~CameraList: entering\n");
   Destroy();
   Log(2, "CameraList::~CameraList: leaving\n");
+  delete mWaitThread;
 }
 
 bool CameraList::Init() {
@@ -91,7 +93,7 @@ bool CameraList::Init() {
     Pylon::IPylonDevice* device = mTransportLayer->CreateDevice(info);
     Camera* camera = nullptr;
     try {
-      camera = new (std::nothrow) Camera(friendlyName.c_str(), device, descriptor);
+      camera = new (std::nothrow) Camera(friendlyName.c_str(), device, descriptor, mWaitThread);
     } catch (...) {
       mTransportLayer->DestroyDevice(device);
       throw;

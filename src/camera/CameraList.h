@@ -11,6 +11,7 @@
 #include "camera_sdk/Device.h"
 
 class Camera;
+class CameraWaitThread;
 
 class CameraList {
  public:
@@ -30,6 +31,7 @@ class CameraList {
   char** GetNameArray();
   void Destroy();
   bool IsInitialised() const { return mInitialised; }
+  CameraWaitThread* GetWaitThread() { return mWaitThread; }
 
   ~CameraList();
   CameraList(const CameraList&) = delete;
@@ -44,4 +46,5 @@ class CameraList {
   std::vector<Camera*> mCameras;  // owned
   bool mInitialised = false;
   char** mNameArray = nullptr;
+  CameraWaitThread* mWaitThread = nullptr;  // owned; destroyed after the cameras
 };

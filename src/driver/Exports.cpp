@@ -12,6 +12,7 @@
 #include "DriverState.h"
 #include "Log.h"
 #include "Text.h"
+#include "acquisition/RowDelivery.h"
 #include "camera/Camera.h"
 #include "camera/CameraList.h"
 #include "camera_sdk/GenICam.h"
@@ -194,7 +195,7 @@ KORVEX_EXPORT int getCVLGrabRow(int grabberNo, int portNo, void* destination, in
           row, firstColumn, lastColumn, portNo);
       return 0;
     }
-    if (!CameraOnPort(portNo)->DeliverRow(destination, row, firstColumn, lastColumn)) return 0;
+    if (!DeliverRow(*CameraOnPort(portNo), destination, row, firstColumn, lastColumn)) return 0;
     Log(4, "getCVLGrabRow: leaving row=%d  grabberNo=%d  portNo=%d\n", row, grabberNo, portNo);
     return 1;
   } catch (const GenICam::GenericException& e) {

@@ -66,6 +66,13 @@ class CameraParameters {
     Lookup(key, "CameraParameters::Get: Parameter '").val(value);
   }
 
+  // Runs f on the parameter under the exclusive lock (std::runtime_error when it does not exist).
+  template <typename F>
+  auto WithParameter(const char* key, F f) {
+    std::unique_lock<std::shared_mutex> guard(mGuard);
+    return f(Lookup(key, "CameraParameters::Get: Parameter '"));
+  }
+
   int GetLineCounterResolution() const { return GetParameter<int>("LineCounterResolution"); }
   int GetOverlappedLines() const { return GetParameter<int>("OverlappedLines"); }
   int GetDelay() const { return GetParameter<int>("Delay"); }

@@ -1,0 +1,297 @@
+#include "CameraWaitThread.h"
+
+#include <algorithm>
+#include <ctime>
+
+#include "acquisition/ImageBuffer.h"
+#include "camera/Camera.h"
+#include "driver/Log.h"
+#include "os/Time.h"
+
+std::atomic<int> CameraWaitThread::sFailureCount{0};
+
+CameraWaitThread::CameraWaitThread() {
+  mWaitList.reserve(20);
+  mThread.Start([this] { ThreadMain(); });
+  Log(2, "CameraWaitThread::CameraWaitThread: thread created:%d\n", 1);
+}
+
+CameraWaitThread::~CameraWaitThread() {
+  Log(2, "CameraWaitThread::~CameraWaitThread: entering\n");
+  Log(2, "CameraWaitThread::Terminate");
+  mTerminateEvent.Signal();
+  mThread.Join();
+  Log(2, "CameraWaitThread::~CameraWaitThread: leaving\n");
+}
+
+void CameraWaitThread::StoreWaitCamera(Camera* camera) {
+  Log(3, "CameraWaitThread::StoreWaitCamera: entering, port=%d\n", camera->GetPort());
+  {
+    std::lock_guard<std::mutex> guard(mLock);
+    if (std::find(mWaitList.begin(), mWaitList.end(), camera) != mWaitList.end()) {
+      Log(1, "CameraWaitThread::StoreWaitCamera: WARNING: wait camera already stored, port=%d\n", camera->GetPort());
+      return;
+    }
+    mWaitList.push_back(camera);
+  }
+  mNewCameraEvent.Signal();
+  Log(3, "CameraWaitThread::StoreWaitCamera: leaving, port=%d\n", camera->GetPort());
+}
+
+void CameraWaitThread::RemoveWaitCamera(Camera* camera) {
+  Log(3, "CameraWaitThread::RemoveWaitCamera: entering, port=%d\n", camera->GetPort());
+  {
+    std::unique_lock<std::mutex> guard(mLock);
+    mWaitList.erase(std::remove(mWaitList.begin(), mWaitList.end(), camera), mWaitList.end());
+    mNewCameraEvent.Signal();
+    // From a host thread: wait until a result of this camera being handled is done with.
+    if (!os::Thread::IsCurrent(mThread)) mHandled.wait(guard, [&] { return mHandling != camera; });
+  }
+  Log(3, "CameraWaitThread::RemoveWaitCamera: leaving, port=%d\n", camera->GetPort());
+}
+
+void CameraWaitThread::AddWaitCameras(Pylon::WaitObjects& waitSet, std::vector<Camera*>& cameraOfIndex) {
+  Log(4, "CameraWaitThread::AddWaitCameras: entering");
+  std::lock_guard<std::mutex> guard(mLock);
+  for (Camera* camera : mWaitList) {
+    waitSet.Add(camera->GetStreamGrabber()->GetWaitObject());
+    cameraOfIndex.push_back(camera);
+    Log(3, "CameraWaitThread::AddWaitCameras: adding camera on port=%d", camera->GetPort());
+  }
+  Log(4, "CameraWaitThread::AddWaitCameras: leaving");
+}
+
+Camera* CameraWaitThread::GetWaitCamera(const std::vector<Camera*>& cameraOfIndex, int index) {
+  std::unique_lock<std::mutex> guard(mLock);
+  const int count = static_cast<int>(cameraOfIndex.size());
+  if (index < 0 || index >= count) {
+    Log(1, "CameraWaitThread::GetWaitCamera: ERROR: index out of range %d, n=%d\n", index, count);
+    throw "Err";
+  }
+  // The wait set's own record names the camera whose object fired, even if the list changed since;
+  // a camera removed meanwhile is not handled any more.
+  Camera* camera = cameraOfIndex[static_cast<std::size_t>(index)];
+  if (camera == nullptr || std::find(mWaitList.begin(), mWaitList.end(), camera) == mWaitList.end()) {
+    Log(1, "CameraWaitThread::GetWaitCamera: ERROR: camera not retrieved\n");
+    throw "Err";
+  }
+  mHandling = camera;
+  return camera;
+}
+
+int CameraWaitThread::ThreadMain() {
+  // 1.
+  Log(2, "CameraWaitThread::ThreadMain: entering, clock=%ld", static_cast<long>(os::ClockMs()));
+  sFailureCount = 0;
+  std::vector<Camera*> cameraOfIndex;
+  cameraOfIndex.reserve(20);
+  Pylon::WaitObjects waitSet;
+  for (;;) {
+    // 2.
+    mNewCameraEvent.Reset();
+    waitSet.RemoveAll();
+    cameraOfIndex.clear();
+    waitSet.Add(mTerminateEvent);
+    waitSet.Add(mNewCameraEvent);
+    AddWaitCameras(waitSet, cameraOfIndex);
+    Log(3, "CameraWaitThread::ThreadMain: waiting for events..., clock=%ld", static_cast<long>(os::ClockMs()));
+    unsigned int index = 0;
+    if (!waitSet.WaitForAny(Pylon::waitForever, &index)) {
+      // 3.
+      Log(1, "CameraWaitThread::ThreadMain: WARNING: wait timeout -- should not have happened");
+      break;
+    }
+    if (index == 0) {
+      // 4.
+      Log(2, "CameraWaitThread::ThreadMain: Event received: terminate");
+      break;
+    }
+    if (index == 1) {
+      // 5.
+      Log(2, "CameraWaitThread::ThreadMain: Event received: new camera grab wait");
+      mNewCameraEvent.Reset();
+      continue;
+    }
+    // 6.
+    try {
+      Camera* camera = GetWaitCamera(cameraOfIndex, static_cast<int>(index) - 2);
+      try {
+        if (camera->GetGeometry().lineMode) {
+          Log(3, "CameraWaitThread::ThreadMain: Event (%d) received: frame available on port %d, clock=%ld",
+              static_cast<int>(index), camera->GetPort(), static_cast<long>(os::ClockMs()));
+          HandleCameraEvent_LineCounterMode(camera);
+        } else {
+          Log(2, "CameraWaitThread::ThreadMain: Event (%d) received: image available on port %d, clock=%ld",
+              static_cast<int>(index), camera->GetPort(), static_cast<long>(os::ClockMs()));
+          HandleCameraEvent_FrameMode(camera);
+        }
+      } catch (...) {
+        // dropped: the thread goes on with the next result
+      }
+      {
+        std::lock_guard<std::mutex> guard(mLock);
+        mHandling = nullptr;
+      }
+      mHandled.notify_all();
+    } catch (...) {
+      // a stale index: dropped
+    }
+  }
+  // 7.
+  Log(2, "CameraWaitThread::ThreadMain: leaving");
+  return 0;
+}
+
+namespace {
+
+void LogFailedResult(const char* format, Camera* camera, const Pylon::GrabResult& result, int count) {
+  const os::CalendarTime now = os::LocalTime();
+  Log(1, format, count, now.year, now.month, now.day, now.hour, now.minute, now.second, camera->GetPort(),
+      camera->GetName().c_str(), result.GetErrorDescription().c_str());
+}
+
+void Requeue(Camera* camera, const Pylon::GrabResult& result) {
+  camera->GetStreamGrabber()->QueueBuffer(result.Handle(), result.Context());
+}
+
+}  // namespace
+
+void CameraWaitThread::HandleCameraEvent_FrameMode(Camera* camera) {
+  // 1.
+  if (!camera->IsContinuous()) {
+    camera->MakeGrabbing(0);
+    Log(2, "CameraWaitThread::HandleCameraEvent_FrameMode: Grab finished\n");
+  }
+  // 2.
+  Pylon::GrabResult result;
+  if (!camera->GetStreamGrabber()->RetrieveResult(result)) return;
+  if (result.Status() == Pylon::Grabbed) {
+    // 3.
+    ImageBuffer* buffer = static_cast<ImageBuffer*>(const_cast<void*>(result.Context()));
+    camera->GetFrameBuffers().PutBuffer(buffer, true);
+    if (!camera->FirstImageReceived()) {
+      camera->SetFirstImageReceived();
+      if (camera->GetGeometry().overlap > 0) return;  // held back for the next frame's overlap rows
+    }
+    if (CompleteCallback callback = camera->GetCompleteCB()) {
+      Log(2, "CameraWaitThread::HandleCameraEvent_FrameMode: grab succesful. calling CB, port=%d\n", camera->GetPort());
+      callback(0, camera->GetPort());
+    } else {
+      Log(1, "CameraWaitThread::HandleCameraEvent_FrameMode: ERROR: callback is not assigned, port=%d\n",
+          camera->GetPort());
+    }
+  } else {
+    // 4.
+    LogFailedResult(
+        "CameraWaitThread::HandleCameraEvent_FrameMode: ERROR: grab result is not OK, count=%d,%d-%d-%d %d:%d:%d "
+        "port=%d, [%s - %s]\n",
+        camera, result, ++sFailureCount);
+    Requeue(camera, result);
+  }
+}
+
+void CameraWaitThread::HandleCameraEvent_LineCounterMode(Camera* camera) {
+  // 1.
+  Pylon::GrabResult result;
+  if (!camera->GetStreamGrabber()->RetrieveResult(result)) return;
+  // 2.
+  if (result.Status() != Pylon::Grabbed) {
+    LogFailedResult(
+        "CameraWaitThread::HandleCameraEvent_LineCounterMode: ERROR: grabbed not OK, count=%d,%d-%d-%d %d:%d:%d "
+        "port=%d, [%s - %s]\n",
+        camera, result, ++sFailureCount);
+    try {
+      Requeue(camera, result);
+    } catch (const GenICam::GenericException& e) {
+      Log(1,
+          "CameraWaitThread::HandleCameraEvent_LineCounterMode: GenICam EXCEPTION when requeueing a buffer after "
+          "result was not success: %s\n",
+          e.GetDescription());
+    } catch (...) {
+      Log(1,
+          "CameraWaitThread::HandleCameraEvent_LineCounterMode: EXCEPTION when requeueing a buffer after result was "
+          "not success");
+    }
+    return;
+  }
+  // 3.
+  if (!camera->IsGrabbing()) {
+    Log(1,
+        "CameraWaitThread::HandleCameraEvent_LineCounterMode: WARNING: buffer arrived while no grab in progress is "
+        "active, port=%d",
+        camera->GetPort());
+    try {
+      Requeue(camera, result);
+    } catch (const GenICam::GenericException& e) {
+      Log(1,
+          "CameraWaitThread::HandleCameraEvent_LineCounterMode: GenICam EXCEPTION when requeueing a no "
+          "grab-in-progress result: %s\n",
+          e.GetDescription());
+    } catch (...) {
+      Log(1, "CameraWaitThread::HandleCameraEvent_LineCounterMode: EXCEPTION when requeueing a no grab-in-progress "
+             "result");
+    }
+    return;
+  }
+  // 4.
+  ImageBuffer* buffer = static_cast<ImageBuffer*>(const_cast<void*>(result.Context()));
+  LineCounterState& counter = camera->GetLineCounter();
+  bool formed = false;
+  camera->GetRoundBuffer().ProcessBuffer(camera, buffer, formed);
+  if (formed) {
+    Log(2, "CameraWaitThread::HandleCameraEvent_LineCounterMode: Grab finished on port=%d, lineCounter=%d, clock=%ld",
+        camera->GetPort(), counter.counter.load(), static_cast<long>(os::ClockMs()));
+  }
+  // 5. Stamping, a few byte writes and a counter step per line.
+  const bool timeStamp = !camera->IsColor() && camera->GetParameter<bool>("EmbedTimeStamp");
+  const int resolution = counter.resolution.load(std::memory_order_relaxed);
+  for (int j = 0; j < buffer->height; ++j) {
+    unsigned char* line = buffer->GetLine(j);
+    camera->EmbedLineCounter(line);
+    const int current = counter.counter.load(std::memory_order_relaxed);
+    int remainder = counter.remainder.load(std::memory_order_relaxed) + 1;
+    counter.lastSeen.store(current, std::memory_order_relaxed);
+    if (remainder >= resolution) {
+      counter.counter.store((current + remainder / resolution) % 10000, std::memory_order_relaxed);
+      remainder = remainder % resolution;
+    }
+    counter.remainder.store(remainder, std::memory_order_relaxed);
+    counter.clockStamp.store(os::ClockMs(), std::memory_order_relaxed);
+    if (timeStamp) camera->EmbedTimeStamp(line);
+  }
+  // 6.
+  if (formed) {
+    if (CompleteCallback callback = camera->GetCompleteCB()) {
+      Log(3, "CameraWaitThread::HandleCameraEvent_LineCounterMode: calling CB, port=%d\n", camera->GetPort());
+      callback(0, camera->GetPort());
+    } else {
+      Log(1, "CameraWaitThread::HandleCameraEvent_LineCounterMode: ERROR: callback is not assigned, port=%d\n",
+          camera->GetPort());
+    }
+  }
+  // 7. The ejector follows once it exists.
+  // 8.
+  if (!camera->IsContinuous() && formed) {
+    camera->MakeGrabbing(0);
+    int removed = 0;
+    Pylon::IStreamGrabber& grabber = *camera->GetStreamGrabber();
+    while (grabber.GetWaitObject().Wait(0)) {
+      Pylon::GrabResult pending;
+      if (!grabber.RetrieveResult(pending)) break;
+      try {
+        grabber.QueueBuffer(pending.Handle(), pending.Context());
+      } catch (const GenICam::GenericException& e) {
+        Log(1,
+            "CameraWaitThread::HandleCameraEvent_LineCounterMode: GenICam EXCEPTION when requeueing a non-continuous "
+            "grab finish buffer: %s\n",
+            e.GetDescription());
+      } catch (...) {
+        Log(1, "CameraWaitThread::HandleCameraEvent_LineCounterMode: EXCEPTION when requeueing a non-continuous grab "
+               "finish buffer");
+      }
+      ++removed;
+    }
+    Log(3, "Camera::HandleCameraEvent_LineCounterMode: %d frames removed from pylon, port=%d", removed,
+        camera->GetPort());
+  }
+}

@@ -1,0 +1,49 @@
+#pragma once
+// The one thread that waits for the grab results of every grabbing camera, hands them to the
+// cameras' buffer sets, stamps line counters, calls the host's completion callback and stops single
+// grabs.
+//
+// Threads: host threads (and the wait thread itself, when a single grab ends) call StoreWaitCamera
+// and RemoveWaitCamera; the rest runs on the wait thread. mLock guards mWaitList and mHandling.
+// RemoveWaitCamera called from a host thread returns only once the wait thread is not handling
+// that camera, so a camera can be closed and freed right after it.
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+#include "camera_sdk/WaitObject.h"
+#include "os/Thread.h"
+
+class Camera;
+
+class CameraWaitThread {
+ public:
+  CameraWaitThread();
+  ~CameraWaitThread();
+  CameraWaitThread(const CameraWaitThread&) = delete;
+  CameraWaitThread& operator=(const CameraWaitThread&) = delete;
+
+  void StoreWaitCamera(Camera* camera);
+  void RemoveWaitCamera(Camera* camera);
+
+  static int FailureCount() { return sFailureCount; }
+
+ private:
+  int ThreadMain();
+  // Adds the wait objects of the listed cameras and records which camera each index stands for.
+  void AddWaitCameras(Pylon::WaitObjects& waitSet, std::vector<Camera*>& cameraOfIndex);
+  Camera* GetWaitCamera(const std::vector<Camera*>& cameraOfIndex, int index);
+  void HandleCameraEvent_FrameMode(Camera* camera);
+  void HandleCameraEvent_LineCounterMode(Camera* camera);
+
+  os::Thread mThread;
+  Pylon::AlertableWaitObject mTerminateEvent{false, false};
+  Pylon::AlertableWaitObject mNewCameraEvent{false, false};
+  std::vector<Camera*> mWaitList;  // guarded by mLock; not owned
+  Camera* mHandling = nullptr;     // guarded by mLock: the camera whose result is being handled
+  std::mutex mLock;
+  std::condition_variable mHandled;
+  static std::atomic<int> sFailureCount;
+};

@@ -1,0 +1,215 @@
+#include "ImageBuffers.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "camera/Camera.h"
+#include "driver/DriverState.h"
+#include "driver/Log.h"
+
+namespace {
+
+bool DetailLogging() { return DriverState::Get().logLevel.load(std::memory_order_relaxed) > 2; }
+
+unsigned Address(const void* p) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(p)); }
+
+}  // namespace
+
+ImageBuffers::~ImageBuffers() { CleanUp(); }
+
+bool ImageBuffers::Init(Camera* camera) {
+  // 1.
+  mCamera = camera;
+  const int count = camera->GetFrameBufferCount();
+  const bool isColor = camera->IsColor();
+  const CameraGeometry& geometry = camera->GetGeometry();
+  mWidth = geometry.width;
+  mHeight = geometry.height;
+  mOverlap = geometry.overlap;
+  // 2.
+  Log(2, "ImageBuffers::Init: width=%d, height=%d, bufcount=%d, iscolor=%d\n", mWidth, mHeight, count, isColor ? 1 : 0);
+  // 3.
+  if (count < 1 || mWidth < 1 || mHeight < 1) {
+    Log(1, " ImageBuffers::Init: ERROR: incorrect image buffer allocation parameters bufferCount=%d, width=%d, height=%d\n",
+        count, mWidth, mHeight);
+    return false;
+  }
+  mResults.Reset(static_cast<std::size_t>(count));
+  mBuffers.reserve(static_cast<std::size_t>(count));
+  // 4.
+  for (int i = 0; i < count; ++i) {
+    ImageBuffer* buffer = new ImageBuffer(isColor, mWidth, mHeight);
+    mBuffers.push_back(buffer);
+    buffer->Register(*mStreamGrabber);
+    mStreamGrabber->QueueBuffer(buffer->GetHandle(), buffer);
+  }
+  // 5.
+  if (DetailLogging()) {
+    std::string text = "ImageBuffers::Init: buffers: ";
+    char address[32];
+    for (ImageBuffer* buffer : mBuffers) {
+      std::snprintf(address, sizeof address, "%x ", Address(buffer));
+      text += address;
+    }
+    Log(3, "%s\n", text.c_str());
+  }
+  // 6.
+  mSubstituteLine.assign(static_cast<std::size_t>(mWidth) * 3, 0x70);
+  // 7.
+  return true;
+}
+
+void ImageBuffers::PutBuffer(ImageBuffer* buffer, bool toResults) {
+  // 1.
+  if (buffer == nullptr) {
+    Log(1, "ImageBuffers::PutBuffer: ERROR: null parameter\n");
+    return;
+  }
+  if (std::find(mBuffers.begin(), mBuffers.end(), buffer) == mBuffers.end()) {
+    Log(1, "ImageBuffers::PutBuffer: ERROR: provided parameter is not a valid ImageBuffer pointer\n");
+    return;
+  }
+  // 2.
+  os::Lock guard(mLock);
+  if (toResults) {
+    // 3.
+    buffer->swapped = false;
+    if (!mResults.Empty() || mCamera->FirstImageReceived() || mOverlap <= 0) {
+      mResults.PushBack(buffer);
+    } else {
+      mLastBuffer = buffer;  // the first frame with overlap: only the source of the next one's overlap rows
+    }
+  } else {
+    // 4.
+    if (mResults.Front() != buffer) {
+      Log(1, "ImageBuffers::PutBuffer: ERROR: the buffer being queued is not the first of the result queue\n");
+    }
+    mResults.PopFront();
+    if (mLastBuffer != nullptr) mStreamGrabber->QueueBuffer(mLastBuffer->GetHandle(), mLastBuffer);
+    mLastBuffer = buffer;
+  }
+  // 5.
+  if (DetailLogging()) {
+    char head[256];
+    std::snprintf(head, sizeof head,
+                  "ImageBuffers::PutBuffer(%x), direction:%s. The last buffer:%x. Pylon has buffers:%d, Result buffers: ",
+                  Address(buffer), toResults ? "results" : "pylon", Address(mLastBuffer),
+                  static_cast<int>(mBuffers.size() - mResults.Size() - 1));
+    std::string text = head;
+    char address[32];
+    for (std::size_t i = 0; i < mResults.Size(); ++i) {
+      std::snprintf(address, sizeof address, "%x ", Address(mResults.At(i)));
+      text += address;
+    }
+    Log(3, "%s\n", text.c_str());
+  }
+  // 6. The lock goes with the scope.
+}
+
+unsigned char* ImageBuffers::GetLine() {
+  // 1.
+  if (mCamera == nullptr) {
+    Log(1, " ImageBuffers::GetLine: ERROR: mCamera is null\n");
+    return nullptr;
+  }
+  // 2.
+  const int height = mHeight;
+  Log(4, "ImageBuffers::GetLine(): currentline=%d, currentPrevLine=%d, height=%d\n", mCurrentLine, mCurrentPrevLine,
+      height);
+  // 3.
+  if (mCurrentLine < 0 || mCurrentLine >= height || mCurrentPrevLine < 0 || mCurrentPrevLine > height) {
+    Log(1, " ImageBuffers::GetLine: ERROR: incorrect current line=%d, height=%d, lastbuf currentline=%d\n", mCurrentLine,
+        height, mCurrentPrevLine);
+    return nullptr;
+  }
+  // 4.
+  ImageBuffer* front;
+  ImageBuffer* last;
+  {
+    os::Lock guard(mLock);
+    if (mResults.Empty()) {
+      Log(2, "ImageBuffers::GetLine(): ERROR: no current buffer available\n");
+      return nullptr;
+    }
+    front = mResults.Front();
+    last = mLastBuffer;
+  }
+  if (front == nullptr) {
+    Log(1, "ImageBuffers::GetLine(): ERROR obtaining buffer pointer\n");
+    return nullptr;
+  }
+  // 5.
+  const int k = mOverlap;
+  if (k > height) {
+    Log(1, "ImageBuffers::GetLine: ERROR: overlapped lines is greater than height, overlappedlines=%d, height=%d\n", k,
+        height);
+    return nullptr;
+  }
+  // 6. Overlap rows from the previous frame.
+  if (k > 0 && mCurrentPrevLine < k) {
+    unsigned char* row;
+    if (last != nullptr) {
+      const int previousRow = mCurrentPrevLine + height - k;
+      Log(4, "ImageBuffers::GetLine(): return %d line of the previous buffer\n", previousRow);
+      row = last->GetLine(previousRow);
+    } else {
+      Log(4, "ImageBuffers::GetLine(): no previous buffer assigned yet -- returning empty line\n");
+      row = mSubstituteLine.data();
+    }
+    ++mCurrentPrevLine;
+    return row;
+  }
+  // 7. Rows of the current frame.
+  if (mCurrentLine == 0 && mCamera->IsColor() && mCamera->GetParameter<bool>("UseBGR")) {
+    front->toBGR();
+    front->swapped = true;
+  }
+  unsigned char* row = front->GetLine(mCurrentLine);
+  ++mCurrentLine;
+  // 8.
+  if (mCurrentLine >= height) {
+    Log(4, "ImageBuffers::GetLine(): frame finished, resetting current line and returning buffer\n");
+    mCurrentPrevLine = 0;
+    mCurrentLine = 0;
+    PutBuffer(front, false);
+    if (!mCamera->IsContinuous()) Log(2, "ImageBuffers::GetLine(): all lines retrieved\n");
+  }
+  return row;
+}
+
+void ImageBuffers::CleanUp() {
+  {
+    os::Lock guard(mLock);
+    mResults.Clear();
+    mLastBuffer = nullptr;
+  }
+  mSubstituteLine.clear();
+  mSubstituteLine.shrink_to_fit();
+  for (ImageBuffer* buffer : mBuffers) {
+    if (buffer == nullptr) {
+      Log(1, "ImageBuffers::CleanUp: ERROR obtaining buffer pointer\n");
+      continue;
+    }
+    try {
+      if (mStreamGrabber.IsAttached()) buffer->Deregister(*mStreamGrabber);
+    } catch (const GenICam::GenericException&) {
+      // the device is gone; the memory is freed all the same
+    }
+    delete buffer;
+  }
+  mBuffers.clear();
+  // A frame left half-read before a close starts from its first row after the next open.
+  mCurrentLine = 0;
+  mCurrentPrevLine = 0;
+}
+
+std::size_t ImageBuffers::ResultCount() {
+  os::Lock guard(mLock);
+  return mResults.Size();
+}
+
+ImageBuffer* ImageBuffers::LastBuffer() {
+  os::Lock guard(mLock);
+  return mLastBuffer;
+}

@@ -1,0 +1,47 @@
+#include "RowDelivery.h"
+
+#include <cstring>
+
+#include "camera/Camera.h"
+#include "driver/Log.h"
+
+bool DeliverRow(Camera& camera, void* destination, int row, int firstColumn, int lastColumn) {
+  const CameraGeometry& geometry = camera.GetGeometry();
+  // 3.
+  bool lastRow = false;
+  const unsigned char* source =
+      geometry.lineMode ? camera.GetRoundBuffer().GetLine(&camera, row, &lastRow) : camera.GetFrameBuffers().GetLine();
+  if (source == nullptr) return false;
+  // 4. Decimation as it was when the camera was opened: the host sized its rows by it.
+  const int bytesPerPixel = camera.GetBitsPerPixel() / 8;
+  // A request past the row's end is cut at the last pixel the row has.
+  const int last = lastColumn < geometry.reportedWidth ? lastColumn : geometry.reportedWidth - 1;
+  unsigned char* target = static_cast<unsigned char*>(destination);
+  if (!geometry.useDecimation) {
+    // 5.
+    if (last >= firstColumn) {
+      std::memcpy(target, source + static_cast<std::size_t>(firstColumn) * bytesPerPixel,
+                  static_cast<std::size_t>(last - firstColumn + 1) * bytesPerPixel);
+    }
+  } else {
+    // 6.
+    if (bytesPerPixel != 1 && bytesPerPixel != 3) {
+      Log(1, "getCVLGrabRow: ERROR: unrecognized byte count per pixel : %d\n", bytesPerPixel);
+      if (lastRow) camera.GetRoundBuffer().ReleaseImage();
+      return false;
+    }
+    const int step = geometry.decimation + 1;
+    for (int j = 0; firstColumn + j <= last; ++j) {
+      const unsigned char* pixel = source + static_cast<std::size_t>(firstColumn + j) * step * bytesPerPixel;
+      unsigned char* out = target + static_cast<std::size_t>(j) * bytesPerPixel;
+      out[0] = pixel[0];
+      if (bytesPerPixel == 3) {
+        out[1] = pixel[1];
+        out[2] = pixel[2];
+      }
+    }
+  }
+  // The chunks of an image go back to the stream grabber only after its last row is copied.
+  if (lastRow) camera.GetRoundBuffer().ReleaseImage();
+  return true;
+}

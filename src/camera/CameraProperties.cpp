@@ -1,0 +1,283 @@
+// The host's named integer properties of a camera, and the lookup table loaded from a file.
+// Host threads.
+
+#include <boost/numeric/conversion/cast.hpp>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "camera/Camera.h"
+#include "driver/DriverState.h"
+#include "driver/Log.h"
+#include "driver/Text.h"
+#include "os/Time.h"
+
+namespace {
+
+// Built once, on first use; a function-local static is initialised once even when two threads
+// arrive together.
+const std::map<std::string, std::string>& PropertyNames() {
+  static const std::map<std::string, std::string> names = {
+      {"Exposure", "ExposureTimeAbs"},
+      {"Shutter", "ExposureTimeAbs"},
+      {"Gain", "All_GainRaw"},
+      {"Brightness", "All_BlackLevelRaw"},
+      {"offset", "OffsetX"},
+      {"enableGamma", "GammaEnable"},
+      {"shift", "DigitalShift"},
+      {"blackall", "All_BlackLevelRaw"},
+      {"blackr", "Red_BlackLevelRaw"},
+      {"blackg", "Green_BlackLevelRaw"},
+      {"blackb", "Blue_BlackLevelRaw"},
+      {"gainall", "All_GainRaw"},
+      {"gainr", "Red_GainRaw"},
+      {"gaing", "Green_GainRaw"},
+      {"gainb", "Blue_GainRaw"},
+      {"spatialcorr", "SpatialCorrection"},
+      {"FrameTriggerMode", "FrameStart_TriggerMode"},
+      {"LineTriggerMode", "LineStart_TriggerMode"},
+      {"FrameTriggerSource", "FrameStart_TriggerSource"},
+      {"LineTriggerSource", "LineStart_TriggerSource"},
+      {"FrameTriggerActivation", "FrameStart_TriggerActivation"},
+      {"LineTriggerActivation", "LineStart_TriggerActivation"},
+  };
+  return names;
+}
+
+std::string Translate(const char* name) {
+  const auto found = PropertyNames().find(name);
+  return found != PropertyNames().end() ? found->second : std::string(name);
+}
+
+bool StartsWithIgnoringCase(const char* text, const char* prefix) {
+  const std::size_t length = std::strlen(prefix);
+  if (std::strlen(text) < length) return false;
+  return EqualsIgnoringCase(std::string(text, length).c_str(), prefix);
+}
+
+// The parameter's value as the host's int: range-tested for 64-bit integers, enumerations and doubles.
+bool ValueAsInt(const Param_& parameter, int* value) {
+  switch (parameter.kind()) {
+    case Param_::Kind::Int: *value = static_cast<const Param<int>&>(parameter).value; return true;
+    case Param_::Kind::Int64:
+      *value = boost::numeric_cast<int>(static_cast<const Param<int64_t>&>(parameter).value);
+      return true;
+    case Param_::Kind::Double:
+      *value = boost::numeric_cast<int>(std::trunc(static_cast<const Param<double>&>(parameter).value));
+      return true;
+    case Param_::Kind::Bool: *value = static_cast<const Param<bool>&>(parameter).value ? 1 : 0; return true;
+    case Param_::Kind::Enum: *value = boost::numeric_cast<int>(static_cast<const ParamEnum&>(parameter).int_value()); return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+bool Camera::GetProperty(const char* name, int* value) {
+  Log(3, "Camera::GetProperty: prop=%s \n", name);
+  const std::string translated = Translate(name);
+  // 1.
+  if (EqualsIgnoringCase(name, "PixelSize")) {
+    *value = mBitsPerPixel;
+    Log(3, "Camera::GetProperty pixelsize=%d \n", *value);
+    return true;
+  }
+  // 2.
+  if (EqualsIgnoringCase(name, "continuous") || EqualsIgnoringCase(name, "continous")) {
+    *value = mContinuous ? 1 : 0;
+    return true;
+  }
+  // 3.
+  if (EqualsIgnoringCase(name, "ConveyorStopped")) {
+    *value = os::ClockMs() - mLineCounter.clockStamp.load() >= mLineCounter.conveyorTimeout.load() ? 1 : 0;
+    return true;
+  }
+  // 4.
+  if (EqualsIgnoringCase(name, "Inputs")) {
+    *value = static_cast<int>(mCamera.LineStatusAll.GetValue() & 7);
+    return true;
+  }
+  // 5.
+  if (EqualsIgnoringCase(name, "Outputs")) {
+    *value = static_cast<int>(mCamera.UserOutputValueAll.GetValue());
+    return true;
+  }
+  // 6.
+  Param_* parameter = mParameters->Has(translated.c_str()) ? mParameters->GetParam(translated.c_str()) : nullptr;
+  if (parameter == nullptr) return false;
+  if (parameter->has_option("NodeName")) {
+    if (GenApi::INodeMap* nodeMap = mCamera.GetNodeMap()) mParameters->UpdateParameter(*nodeMap, *parameter);
+  }
+  return mParameters->WithParameter(translated.c_str(), [&](Param_& p) { return ValueAsInt(p, value); });
+}
+
+bool Camera::SetProperty(const char* name, int value) {
+  Log(3, "Camera::SetProperty: prop=%s value=%d \n", name, value);
+  const std::string translated = Translate(name);
+  // 1.
+  if (EqualsIgnoringCase(name, "continuous") || EqualsIgnoringCase(name, "continous")) {
+    SetContinuousGrab(value != 0);
+    return true;
+  }
+  // 2.
+  if (EqualsIgnoringCase(name, "Outputs")) {
+    mCamera.UserOutputValueAll.SetValue(value);
+    return true;
+  }
+  // 3.
+  if (EqualsIgnoringCase(name, "LogLevel")) {
+    mDriverState->logLevel = value;
+    mParameters->SetParameter("LogLevel", value);
+    return true;
+  }
+  // 4.
+  if (EqualsIgnoringCase(name, "DebugViewOutput")) {
+    mDriverState->debugOutputLevel = value;
+    mParameters->SetParameter("DebugViewOutput", value);
+    return true;
+  }
+  // 5. and 6. Ejector commands: this camera drives no ejector yet.
+  if (StartsWithIgnoringCase(name, "EjectorLine")) {
+    Log(3, "Camera::SetProperty: SetLine on port=%d, cmd: %s\n", mPort.load(), name);
+    return true;
+  }
+  if (StartsWithIgnoringCase(name, "EjectorStaticCommand")) {
+    Log(3, "Camera::SetProperty: SetStaticCommand on port=%d, cmd: %s\n", mPort.load(), name);
+    return true;
+  }
+  // 7.
+  if (EqualsIgnoringCase(name, "ExecuteTriggerSettings")) {
+    Log(3, "...execute trigger settings\n");
+    ApplyConfigurationToPylon();
+    return true;
+  }
+  // 8.
+  if (EqualsIgnoringCase(name, "EmbedTimeStamp")) {
+    mParameters->SetParameter("EmbedTimeStamp", value != 0);
+    return true;
+  }
+  // 9.
+  if (!mParameters->Has(translated.c_str())) return false;
+  const bool set = mParameters->WithParameter(translated.c_str(), [&](Param_& p) {
+    switch (p.kind()) {
+      case Param_::Kind::Int: static_cast<Param<int>&>(p).value = value; return true;
+      case Param_::Kind::Int64: static_cast<Param<int64_t>&>(p).value = value; return true;
+      case Param_::Kind::Double: static_cast<Param<double>&>(p).value = value; return true;
+      case Param_::Kind::Bool: static_cast<Param<bool>&>(p).value = value != 0; return true;
+      case Param_::Kind::Enum: static_cast<ParamEnum&>(p).select_value(value); return true;
+      default: return false;
+    }
+  });
+  if (!set) return false;
+  Param_* parameter = mParameters->GetParam(translated.c_str());
+  if (parameter->has_option("NodeName")) {
+    if (GenApi::INodeMap* nodeMap = mCamera.GetNodeMap()) mParameters->ApplyParameter(*nodeMap, *parameter);
+  }
+  return true;
+}
+
+bool Camera::GetRange(const char* name, int* minimum, int* maximum) {
+  Log(2, "Camera::GetRange: entering prop=%s \n", name);
+  const std::string translated = Translate(name);
+  if (!mParameters->Has(translated.c_str())) return false;
+  const bool known = mParameters->WithParameter(translated.c_str(), [&](Param_& p) {
+    switch (p.kind()) {
+      case Param_::Kind::Int:
+      case Param_::Kind::Int64:
+      case Param_::Kind::Double:
+        if (p.kind() == Param_::Kind::Double) {
+          *minimum = boost::numeric_cast<int>(std::trunc(p.minval<double>()));
+          *maximum = boost::numeric_cast<int>(std::trunc(p.maxval<double>()));
+        } else {
+          *minimum = boost::numeric_cast<int>(p.minval<int64_t>());
+          *maximum = boost::numeric_cast<int>(p.maxval<int64_t>());
+        }
+        return true;
+      case Param_::Kind::Bool:
+        *minimum = 0;
+        *maximum = 1;
+        return true;
+      case Param_::Kind::Enum:
+        *minimum = boost::numeric_cast<int>(static_cast<ParamEnum&>(p).min_entry_value());
+        *maximum = boost::numeric_cast<int>(static_cast<ParamEnum&>(p).max_entry_value());
+        return true;
+      default: return false;
+    }
+  });
+  if (!known) return false;
+  Log(2, "Camera::GetRange: leaving prop=%s min=%d   max=%d \n", name, *minimum, *maximum);
+  return true;
+}
+
+namespace {
+
+std::vector<std::string> SplitFields(const std::string& line) {
+  std::vector<std::string> fields;
+  std::string field;
+  std::istringstream in(line);
+  while (std::getline(in, field, ';')) fields.push_back(field);
+  if (!line.empty() && line.back() == ';') fields.emplace_back();
+  return fields;
+}
+
+// Index and value lists of the table in `file`, column `column`; false when the file does not serve.
+bool ReadLookupTable(const std::string& file, const std::string& column, std::vector<int64_t>& indices,
+                     std::vector<int64_t>& values) {
+  std::ifstream in(file);
+  if (!in) return false;
+  std::string line;
+  if (!std::getline(in, line)) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  const std::vector<std::string> header = SplitFields(line);
+  std::size_t chosen = 0;
+  for (std::size_t i = 1; i < header.size(); ++i) {
+    if (header[i] == column) {
+      chosen = i;
+      break;
+    }
+  }
+  if (header.size() < 2 || chosen == 0) return false;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::vector<std::string> fields = SplitFields(line);
+    if (fields.size() <= chosen) return false;
+    indices.push_back(std::atoll(fields[0].c_str()));
+    values.push_back(std::atoll(fields[chosen].c_str()));
+  }
+  return true;
+}
+
+}  // namespace
+
+void Camera::SetLUT(CameraParameters& parameters) {
+  // 1.
+  mCamera.LUTEnable.SetValue(false);
+  // 2. The table is loaded when the switch is on; an empty file name with the switch off is no error.
+  if (!parameters.Has("Use LUTtable") || !parameters.GetParameter<bool>("Use LUTtable")) return;
+  Log(3, "Camera::SetLUT: setting lut...");
+  mCamera.LUTSelector.SetValue("Luminance");
+  // 3.
+  std::vector<int64_t> indices, values;
+  if (!ReadLookupTable(parameters.GetValue<std::string>("LUTtable"), parameters.GetValue<std::string>("LUTtableRow"),
+                       indices, values)) {
+    // 5.
+    parameters.SetParameter("Use LUTtable", false);
+    return;
+  }
+  // 4. An entry the camera refuses (an index or value beyond its table) fails the load, not the open.
+  try {
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+      mCamera.LUTIndex.SetValue(indices[i]);
+      mCamera.LUTValue.SetValue(values[i]);
+    }
+    mCamera.LUTEnable.SetValue(true);
+  } catch (const GenICam::GenericException& e) {
+    Log(1, "Camera::SetLUT: ERROR: the camera refused the table: %s\n", e.GetDescription());
+    parameters.SetParameter("Use LUTtable", false);
+  }
+}
