@@ -1,0 +1,177 @@
+// Grabbing through the C interface from the virtual cameras with the ramp pattern, so that pixel
+// values prove which line arrived where.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "DriverLibrary.h"
+#include "camera_sdk/VirtualControl.h"
+
+namespace {
+
+std::atomic<int> gCompleted{0};
+void OnComplete(int grabberNo, int portNo) {
+  (void)grabberNo;
+  (void)portNo;
+  ++gCompleted;
+}
+
+class Acquisition : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gCompleted = 0;
+    HostLog::Calls().clear();
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    systemPath = std::filesystem::temp_directory_path() / (std::string("korvex-acq-") + test->name());
+    std::filesystem::remove_all(systemPath);
+    std::filesystem::create_directories(systemPath);
+    network = (systemPath / "network.ini").string();
+    std::ofstream(network) << "[mono]\nFullName=Basler raL2048-48gm#1\nFriendlyName=Mono\nPattern=ramp\nFreeRunning=0\n"
+                           << "[colour]\nFullName=Basler ruL2098-10gc#2\nFriendlyName=Colour\nColor=1\n"
+                           << "SensorWidth=2098\nPattern=ramp\nFreeRunning=0\n";
+    setenv("KORVEX_CAMERAS", network.c_str(), 1);
+  }
+  void TearDown() override {
+    unsetenv("KORVEX_CAMERAS");
+    std::filesystem::remove_all(systemPath);
+  }
+  // Settings for a camera section of Korvex.ini, written before initialize.
+  void Settings(const std::string& section, const std::string& lines) {
+    std::ofstream(systemPath / "Korvex.ini", std::ios::app) << "[" << section << "]\n" << lines;
+  }
+  bool WaitForCallbacks(int count) {
+    for (int i = 0; i < 400 && gCompleted < count; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return gCompleted >= count;
+  }
+
+  DriverLibrary driver;
+  DebugOutputFile debugOutput;
+  std::filesystem::path systemPath;
+  std::string network;
+};
+
+TEST_F(Acquisition, FrameModeDeliversTheRampWithOverlapFromThePreviousFrame) {
+  Settings("Mono", "Width=16\nHeight=4\nOverlappedLines=2\n");
+  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  int size[2] = {0, 0};
+  ASSERT_EQ(driver.openCVLPort(0, 3, "Mono", size), 1) << HostLog::Messages();
+  EXPECT_EQ(size[0], 16);
+  EXPECT_EQ(size[1], 6);
+  ASSERT_EQ(driver.setCompleteCallback(0, 3, &OnComplete), 1);
+  ASSERT_EQ(driver.setProperty(0, 3, "continuous", 1), 1);
+  // Frame A (lines 0-3) is held back for the overlap; frame B (lines 4-7) comes to the host.
+  ASSERT_EQ(Pylon::Virtual::ProduceFrames(0, 2), 2);
+  ASSERT_TRUE(WaitForCallbacks(1));
+  std::vector<unsigned char> row(16);
+  const int expectedLines[] = {2, 3, 4, 5, 6, 7};
+  for (int r = 0; r < 6; ++r) {
+    ASSERT_EQ(driver.getCVLGrabRow(0, 3, row.data(), r, 0, 15), 1) << r;
+    EXPECT_EQ(row[0], expectedLines[r]) << "row " << r;
+    EXPECT_EQ(row[15], (15 + expectedLines[r]) % 256);
+  }
+  EXPECT_EQ(driver.getCVLGrabRow(0, 3, row.data(), 6, 0, 15), 0) << "no further frame yet";
+  EXPECT_EQ(gCompleted, 1);
+  driver.closeCVLPort(0, 3);
+  EXPECT_EQ(driver.getCVLGrabRow(0, 3, row.data(), 0, 0, 15), 0);
+  driver.finalize();
+}
+
+TEST_F(Acquisition, SingleGrabAndDecimationOnTheColourCamera) {
+  Settings("Colour", "Width=8\nHeight=2\nUseDecimation=1\nDecimation=1\nUseBGR=1\n");
+  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  int size[2] = {0, 0};
+  ASSERT_EQ(driver.openCVLPort(0, 1, "Colour", size), 1) << HostLog::Messages();
+  EXPECT_EQ(size[0], 4);
+  EXPECT_EQ(size[1], 2);
+  driver.setCompleteCallback(0, 1, &OnComplete);
+  ASSERT_EQ(driver.doCVLGrab(0, 1), 1);
+  for (int i = 0; i < 200 && !Pylon::Virtual::IsAcquiring(1); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_EQ(Pylon::Virtual::ProduceFrames(1, 1), 1);
+  ASSERT_TRUE(WaitForCallbacks(1));
+  std::vector<unsigned char> row(4 * 3, 0);
+  ASSERT_EQ(driver.getCVLGrabRow(0, 1, row.data(), 0, 0, 3), 1);
+  // Output pixel j is sensor column 2j, in BGR order: B = (c + L), G = L, R = c.
+  for (int j = 0; j < 4; ++j) {
+    EXPECT_EQ(row[3 * j], 2 * j) << j;
+    EXPECT_EQ(row[3 * j + 1], 0);
+    EXPECT_EQ(row[3 * j + 2], 2 * j);
+  }
+  ASSERT_EQ(driver.getCVLGrabRow(0, 1, row.data(), 1, 0, 3), 1);
+  EXPECT_EQ(row[3 * 1 + 1], 1) << "line 1";
+  int pixelSize = 0;
+  EXPECT_EQ(driver.getProperty(0, 1, "PixelSize", &pixelSize), 1);
+  EXPECT_EQ(pixelSize, 24);
+  driver.closeCVLPort(0, 1);
+  driver.finalize();
+}
+
+TEST_F(Acquisition, LineCounterModeAssemblesChunksWithDelayAndOverlapAndStampsTheCounter) {
+  Settings("Mono", "Width=8\nHeight=4\nOverlappedLines=2\nLineGrabbingMode=1\nLineCounterResolution=2\nDelay=1\n");
+  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  int size[2] = {0, 0};
+  ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1) << HostLog::Messages();
+  EXPECT_EQ(size[1], 6);
+  driver.setCompleteCallback(0, 0, &OnComplete);
+  ASSERT_EQ(driver.setProperty(0, 0, "continuous", 1), 1);
+  // Delay chunk (lines 0-1) skipped; the first image is chunks of lines 2-3, 4-5, 6-7.
+  ASSERT_EQ(Pylon::Virtual::ProduceFrames(0, 4), 4);
+  ASSERT_TRUE(WaitForCallbacks(1));
+  std::vector<unsigned char> row(8);
+  for (int r = 0; r < 6; ++r) {
+    ASSERT_EQ(driver.getCVLGrabRow(0, 0, row.data(), r, 0, 7), 1) << r;
+    const int chunk = r / 2 + 1;  // chunk 0 was the delay
+    EXPECT_EQ(row[0] | (row[1] << 8) | (row[2] << 16), chunk) << "the counter of chunk " << chunk;
+    EXPECT_EQ(row[5], (5 + 2 + r) % 256) << "line " << 2 + r;
+  }
+  // The next image: two new chunks (lines 8-11) behind the overlap chunk (lines 6-7).
+  ASSERT_EQ(Pylon::Virtual::ProduceFrames(0, 2), 2);
+  ASSERT_TRUE(WaitForCallbacks(2));
+  ASSERT_EQ(driver.getCVLGrabRow(0, 0, row.data(), 0, 0, 7), 1);
+  EXPECT_EQ(row[5], (5 + 6) % 256) << "overlap rows repeat the last rows of the image before";
+  ASSERT_EQ(driver.getCVLGrabRow(0, 0, row.data(), 5, 0, 7), 1);
+  EXPECT_EQ(row[5], (5 + 11) % 256);
+  EXPECT_EQ(driver.getCVLGrabRow(0, 0, row.data(), 6, 0, 7), 0) << "one past the end";
+  int stopped = -1;
+  EXPECT_EQ(driver.getProperty(0, 0, "ConveyorStopped", &stopped), 1);
+  EXPECT_EQ(stopped, 0);
+  driver.closeCVLPort(0, 0);
+  driver.finalize();
+}
+
+TEST_F(Acquisition, CallsInTheWrongStateFailCleanly) {
+  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  int size[2] = {0, 0};
+  EXPECT_EQ(driver.doCVLGrab(0, 5), 0) << "grab before open";
+  ASSERT_EQ(driver.openCVLPort(0, 5, "Mono", size), 1);
+  EXPECT_EQ(driver.openCVLPort(0, 6, "Mono", size), 0) << "open on an open camera";
+  EXPECT_TRUE(HostLog::Contains("Camera::Open: ERROR:  Mono is already open on port 5\n"));
+  std::vector<unsigned char> row(2048);
+  EXPECT_EQ(driver.getCVLGrabRow(0, 5, row.data(), 0, 0, 511), 0) << "rows before any image";
+  int gain = 0;
+  EXPECT_EQ(driver.getProperty(0, 5, "Gain", &gain), 1);
+  EXPECT_EQ(gain, 256);
+  EXPECT_EQ(driver.setProperty(0, 5, "Gain", 300), 1);
+  EXPECT_EQ(driver.getProperty(0, 5, "gainall", &gain), 1);
+  EXPECT_EQ(gain, 300);
+  int minimum = 0, maximum = 0;
+  EXPECT_EQ(driver.getPropertyRange(0, 5, "GammaEnable", &minimum, &maximum), 1);
+  EXPECT_EQ(maximum, 1);
+  EXPECT_EQ(driver.getPropertyRange(0, 5, "NoSuchProperty", &minimum, &maximum), 0);
+  EXPECT_EQ(driver.setProperty(0, 5, "EjectorLine100 00000001", 0), 1) << "no ejector: nothing to do";
+  int mac = 0;
+  EXPECT_EQ(driver.getProperty(0, 5, "GevMACAddress", &mac), 0) << "beyond the int range";
+  driver.closeCVLPort(0, 5);
+  driver.closeCVLPort(0, 5);
+  EXPECT_TRUE(HostLog::Contains("CameraList::GetByPort: ERROR: could not find camera on port 5\n"));
+  driver.finalize();
+}
+
+}  // namespace
