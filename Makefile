@@ -11,8 +11,17 @@ build: setup
 	cmake --preset $(PRESET) >/dev/null
 	cmake --build --preset $(PRESET) -j $(JOBS)
 
+DEMO := build/demo
+HOST := ./build/$(PRESET)/tools/korvex-host/korvex-host --system-path $(DEMO)/system --out $(DEMO)/pictures
+
 demo: build
-	./build/$(PRESET)/tools/korvex-host/korvex-host
+	rm -rf $(DEMO)
+	$(HOST) list
+	$(HOST) grab "Basler raL2048-48gm (21000001)" 3
+	$(HOST) grab "Basler ruL2098-10gc (21000002)" 3
+	$(HOST) linegrab "Basler raL2048-48gm (21000001)" 5
+	$(HOST) linegrab "Basler ruL2098-10gc (21000002)" 5
+	@echo "demo: the pictures are in $(DEMO)/pictures, the driver's log in $(DEMO)/system"
 
 test: build
 	ctest --preset $(PRESET) -j $(JOBS)

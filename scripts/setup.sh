@@ -7,6 +7,7 @@ packages=(
   libboost-dev
   libgtest-dev libgmock-dev
   libbenchmark-dev
+  libpng-dev
 )
 
 missing=()

@@ -1,12 +1,28 @@
 // The host stand-in: loads the driver as a host application does, with the run-time loader, and
-// uses nothing but the nineteen exports.
+// uses nothing but the nineteen exports, in the host's order: initialize, the camera names, open a
+// port, the callbacks, grabs and rows, properties, close, finalize.
 //
-//   korvex-host [--library FILE] [--system-path DIR]
+//   korvex-host [--library FILE] [--system-path DIR] [--out DIR] COMMAND
+//     list                         the cameras found
+//     grab CAMERA N                N frames in frame mode, written as PNG
+//     linegrab CAMERA N            N images in line-counter mode, written as PNG; checks that the
+//                                  line-counter stamps continue without a gap and that the overlap
+//                                  rows repeat
+//     get CAMERA PROPERTY          one property
+//     set CAMERA PROPERTY VALUE    one property
 
+#include <png.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "KorvexEjector.h"
 #include "os/DynamicLibrary.h"
@@ -16,6 +32,14 @@ namespace {
 struct DriverApi {
   decltype(&::initialize) initialize = nullptr;
   decltype(&::finalize) finalize = nullptr;
+  decltype(&::openCVLPort) openCVLPort = nullptr;
+  decltype(&::closeCVLPort) closeCVLPort = nullptr;
+  decltype(&::getCVLGrabRow) getCVLGrabRow = nullptr;
+  decltype(&::setCompleteCallback) setCompleteCallback = nullptr;
+  decltype(&::setCmdCallback) setCmdCallback = nullptr;
+  decltype(&::getProperty) getProperty = nullptr;
+  decltype(&::setProperty) setProperty = nullptr;
+  decltype(&::getPropertyRange) getPropertyRange = nullptr;
   decltype(&::getCVLCameraConfigNames) getCVLCameraConfigNames = nullptr;
   decltype(&::getCVLMaxNoOfGrabbers) getCVLMaxNoOfGrabbers = nullptr;
   decltype(&::getCVLMaxNoOfPorts) getCVLMaxNoOfPorts = nullptr;
@@ -29,23 +53,283 @@ bool Resolve(const os::DynamicLibrary& library, const char* name, F& function) {
   return function != nullptr;
 }
 
-// The driver calls this twice per line: the time stamp, then the message with its line feed.
-void PrintLogText(const char* text) { std::fputs(text, stdout); }
+bool ResolveAll(const os::DynamicLibrary& library, DriverApi& api) {
+  return Resolve(library, "initialize", api.initialize) && Resolve(library, "finalize", api.finalize) &&
+         Resolve(library, "openCVLPort", api.openCVLPort) && Resolve(library, "closeCVLPort", api.closeCVLPort) &&
+         Resolve(library, "getCVLGrabRow", api.getCVLGrabRow) &&
+         Resolve(library, "setCompleteCallback", api.setCompleteCallback) &&
+         Resolve(library, "setCmdCallback", api.setCmdCallback) && Resolve(library, "getProperty", api.getProperty) &&
+         Resolve(library, "setProperty", api.setProperty) &&
+         Resolve(library, "getPropertyRange", api.getPropertyRange) &&
+         Resolve(library, "getCVLCameraConfigNames", api.getCVLCameraConfigNames) &&
+         Resolve(library, "getCVLMaxNoOfGrabbers", api.getCVLMaxNoOfGrabbers) &&
+         Resolve(library, "getCVLMaxNoOfPorts", api.getCVLMaxNoOfPorts) &&
+         Resolve(library, "getCVLNoOfSupportedCameras", api.getCVLNoOfSupportedCameras);
+}
+
+// Driver log lines go to a file, so that the terminal shows the progress and the summary.
+std::FILE* gLogFile = nullptr;
+void LogText(const char* text) {
+  if (gLogFile != nullptr) std::fputs(text, gLogFile);
+}
+
+// Completed images, counted on the driver's grab thread, awaited on the main thread.
+std::mutex gMutex;
+std::condition_variable gCompleted;
+int gCallbacks = 0;
+void OnComplete(int /*grabberNo*/, int /*portNo*/) {
+  {
+    std::lock_guard<std::mutex> guard(gMutex);
+    ++gCallbacks;
+  }
+  gCompleted.notify_all();
+}
+
+bool WaitForCallbacks(int count, int timeoutMs) {
+  std::unique_lock<std::mutex> lock(gMutex);
+  return gCompleted.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return gCallbacks >= count; });
+}
+
+bool WritePng(const std::string& path, const std::vector<unsigned char>& pixels, int width, int height, bool colour) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+  if (png == nullptr || info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+               colour ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  const std::size_t stride = static_cast<std::size_t>(width) * (colour ? 3 : 1);
+  for (int y = 0; y < height; ++y) png_write_row(png, pixels.data() + stride * y);
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return std::fclose(file) == 0;
+}
+
+void Progress(int done, int total) {
+  const int width = 30;
+  const int filled = total > 0 ? done * width / total : width;
+  std::fprintf(stderr, "\r  [%s%s] %d/%d", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+               std::string(static_cast<std::size_t>(width - filled), ' ').c_str(), done, total);
+  if (done == total) std::fputc('\n', stderr);
+}
+
+std::string FileStem(const std::string& camera) {
+  std::string stem;
+  for (char c : camera) stem += (std::isalnum(static_cast<unsigned char>(c)) || c == '-') ? c : '_';
+  return stem;
+}
+
+struct Summary {
+  int images = 0;
+  long rows = 0;
+  long lines = 0;
+  int errors = 0;
+  double seconds = 0;
+};
+
+void PrintSummary(const Summary& summary) {
+  std::printf("summary: %d images, %ld rows, %.0f lines per second, %d callbacks, %d errors\n", summary.images,
+              summary.rows, summary.seconds > 0 ? static_cast<double>(summary.lines) / summary.seconds : 0.0,
+              gCallbacks, summary.errors);
+}
+
+class Host {
+ public:
+  Host(DriverApi& api, std::string out) : mApi(api), mOut(std::move(out)) {}
+
+  bool Open(const char* camera, int size[2]) {
+    if (mApi.openCVLPort(0, kPort, camera, size) != 1) {
+      std::fprintf(stderr, "korvex-host: cannot open %s (see the log)\n", camera);
+      return false;
+    }
+    mApi.setCompleteCallback(0, kPort, &OnComplete);
+    return true;
+  }
+
+  // Reads one image of the given size after its callback; false on a failed row.
+  bool ReadImage(std::vector<unsigned char>& pixels, int width, int height, int bytesPerPixel, Summary& summary) {
+    const std::size_t stride = static_cast<std::size_t>(width) * bytesPerPixel;
+    pixels.resize(stride * height);
+    for (int row = 0; row < height; ++row) {
+      if (mApi.getCVLGrabRow(0, kPort, pixels.data() + stride * row, row, 0, width - 1) != 1) {
+        ++summary.errors;
+        return false;
+      }
+      ++summary.rows;
+    }
+    return true;
+  }
+
+  // The whole sensor width; settings take effect on the next open.
+  bool OpenFullWidth(const char* camera, int size[2], bool lineMode) {
+    if (!Open(camera, size)) return false;
+    int minimum = 0, maximum = 0;
+    if (mApi.getPropertyRange(0, kPort, "Width", &minimum, &maximum) == 1) mApi.setProperty(0, kPort, "Width", maximum);
+    mApi.setProperty(0, kPort, "LineGrabbingMode", lineMode ? 1 : 0);
+    if (lineMode) {
+      mApi.setProperty(0, kPort, "LineCounterResolution", kResolution);
+      mApi.setProperty(0, kPort, "Height", kHeight);
+      mApi.setProperty(0, kPort, "OverlappedLines", kOverlap);
+    }
+    mApi.closeCVLPort(0, kPort);
+    return Open(camera, size);
+  }
+
+  int Grab(const char* camera, int count) {
+    int size[2];
+    if (!OpenFullWidth(camera, size, false)) return 1;
+    int pixelSize = 8;
+    mApi.getProperty(0, kPort, "PixelSize", &pixelSize);
+    const int bytesPerPixel = pixelSize / 8;
+    std::printf("grab: %s, %d x %d, %d byte(s) per pixel, %d frames\n", camera, size[0], size[1], bytesPerPixel, count);
+    Summary summary;
+    const auto start = std::chrono::steady_clock::now();
+    mApi.setProperty(0, kPort, "continuous", 1);
+    std::vector<unsigned char> pixels;
+    for (int i = 0; i < count; ++i) {
+      if (!WaitForCallbacks(gCallbacks + 1, 5000)) {
+        ++summary.errors;
+        break;
+      }
+      if (!ReadImage(pixels, size[0], size[1], bytesPerPixel, summary)) continue;
+      const std::string path = mOut + "/" + FileStem(camera) + "-frame-" + std::to_string(i) + ".png";
+      if (!WritePng(path, pixels, size[0], size[1], bytesPerPixel == 3)) ++summary.errors;
+      ++summary.images;
+      summary.lines += size[1];
+      Progress(i + 1, count);
+    }
+    summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    mApi.setProperty(0, kPort, "continuous", 0);
+    mApi.closeCVLPort(0, kPort);
+    PrintSummary(summary);
+    return summary.errors == 0 ? 0 : 1;
+  }
+
+  int LineGrab(const char* camera, int count) {
+    const int resolution = kResolution, height = kHeight, overlap = kOverlap;
+    int size[2];
+    if (!OpenFullWidth(camera, size, true)) return 1;
+    int pixelSize = 8;
+    mApi.getProperty(0, kPort, "PixelSize", &pixelSize);
+    const int bytesPerPixel = pixelSize / 8;
+    std::printf("linegrab: %s, %d x %d (%d lines per chunk, %d overlap rows), %d images\n", camera, size[0], size[1],
+                resolution, overlap, count);
+    Summary summary;
+    int stampErrors = 0, overlapErrors = 0;
+    const std::size_t stride = static_cast<std::size_t>(size[0]) * bytesPerPixel;
+    std::vector<unsigned char> pixels, previous;
+    const auto start = std::chrono::steady_clock::now();
+    mApi.setProperty(0, kPort, "continuous", 1);
+    auto stampOf = [&](const std::vector<unsigned char>& image, int row) {
+      const unsigned char* line = image.data() + stride * row;
+      return line[0] | (line[1] << 8) | (line[2] << 16);
+    };
+    for (int i = 0; i < count; ++i) {
+      if (!WaitForCallbacks(gCallbacks + 1, 10000)) {
+        ++summary.errors;
+        break;
+      }
+      if (!ReadImage(pixels, size[0], size[1], bytesPerPixel, summary)) continue;
+      // Within an image the counter steps by one per chunk; the next image goes on from the last.
+      for (int row = 0; row < size[1]; ++row) {
+        if (stampOf(pixels, row) != (stampOf(pixels, 0) + row / resolution) % 10000) ++stampErrors;
+      }
+      if (!previous.empty()) {
+        const int firstNew = stampOf(pixels, overlap);
+        if (firstNew != (stampOf(previous, size[1] - 1) + 1) % 10000) ++stampErrors;
+        if (std::memcmp(pixels.data(), previous.data() + stride * (size[1] - overlap), stride * overlap) != 0) {
+          ++overlapErrors;
+        }
+      }
+      previous = pixels;
+      const std::string path = mOut + "/" + FileStem(camera) + "-lines-" + std::to_string(i) + ".png";
+      if (!WritePng(path, pixels, size[0], size[1], bytesPerPixel == 3)) ++summary.errors;
+      ++summary.images;
+      summary.lines += height;
+      Progress(i + 1, count);
+    }
+    summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    mApi.setProperty(0, kPort, "continuous", 0);
+    // Back to frame mode, so that the camera is found as it was.
+    mApi.setProperty(0, kPort, "LineGrabbingMode", 0);
+    mApi.closeCVLPort(0, kPort);
+    std::printf("line-counter stamps: %s; overlap rows: %s\n", stampErrors == 0 ? "continuous, no gap" : "GAPS FOUND",
+                overlapErrors == 0 ? "repeat the previous image's last rows" : "DO NOT REPEAT");
+    summary.errors += stampErrors + overlapErrors;
+    PrintSummary(summary);
+    return summary.errors == 0 ? 0 : 1;
+  }
+
+  int Get(const char* camera, const char* property) {
+    int size[2];
+    if (!Open(camera, size)) return 1;
+    int value = 0;
+    const int ok = mApi.getProperty(0, kPort, property, &value);
+    if (ok == 1) std::printf("%s = %d\n", property, value);
+    else std::fprintf(stderr, "korvex-host: no property %s\n", property);
+    mApi.closeCVLPort(0, kPort);
+    return ok == 1 ? 0 : 1;
+  }
+
+  int Set(const char* camera, const char* property, int value) {
+    int size[2];
+    if (!Open(camera, size)) return 1;
+    const int ok = mApi.setProperty(0, kPort, property, value);
+    int readBack = 0;
+    if (ok == 1 && mApi.getProperty(0, kPort, property, &readBack) == 1) std::printf("%s = %d\n", property, readBack);
+    if (ok != 1) std::fprintf(stderr, "korvex-host: cannot set %s\n", property);
+    mApi.closeCVLPort(0, kPort);
+    return ok == 1 ? 0 : 1;
+  }
+
+ private:
+  static constexpr int kPort = 0;
+  static constexpr int kResolution = 64;
+  static constexpr int kHeight = 512;
+  static constexpr int kOverlap = 64;
+  DriverApi& mApi;
+  std::string mOut;
+};
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: korvex-host [--library FILE] [--system-path DIR] [--out DIR] COMMAND\n"
+               "  list | grab CAMERA N | linegrab CAMERA N | get CAMERA PROPERTY | set CAMERA PROPERTY VALUE\n");
+  return 2;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string libraryPath = KORVEX_DEFAULT_LIBRARY;
   std::string systemPath = KORVEX_DEFAULT_SYSTEM_PATH;
-  for (int i = 1; i + 1 < argc; i += 2) {
+  std::string out = ".";
+  int i = 1;
+  for (; i + 1 < argc && std::strncmp(argv[i], "--", 2) == 0; i += 2) {
     if (std::strcmp(argv[i], "--library") == 0) {
       libraryPath = argv[i + 1];
     } else if (std::strcmp(argv[i], "--system-path") == 0) {
       systemPath = argv[i + 1];
+    } else if (std::strcmp(argv[i], "--out") == 0) {
+      out = argv[i + 1];
     } else {
-      std::fprintf(stderr, "usage: korvex-host [--library FILE] [--system-path DIR]\n");
-      return 2;
+      return Usage();
     }
+  }
+  if (i >= argc) return Usage();
+  const std::string command = argv[i];
+  const int rest = argc - i - 1;
+  if ((command == "grab" || command == "linegrab" || command == "get") && rest != 2) return Usage();
+  if (command == "set" && rest != 3) return Usage();
+  if (command != "list" && command != "grab" && command != "linegrab" && command != "get" && command != "set") {
+    return Usage();
   }
 
   os::DynamicLibrary library;
@@ -54,29 +338,35 @@ int main(int argc, char** argv) {
     return 1;
   }
   DriverApi api;
-  if (!Resolve(library, "initialize", api.initialize) || !Resolve(library, "finalize", api.finalize) ||
-      !Resolve(library, "getCVLCameraConfigNames", api.getCVLCameraConfigNames) ||
-      !Resolve(library, "getCVLMaxNoOfGrabbers", api.getCVLMaxNoOfGrabbers) ||
-      !Resolve(library, "getCVLMaxNoOfPorts", api.getCVLMaxNoOfPorts) ||
-      !Resolve(library, "getCVLNoOfSupportedCameras", api.getCVLNoOfSupportedCameras)) {
-    return 1;
-  }
+  if (!ResolveAll(library, api)) return 1;
 
   std::error_code ignored;
   std::filesystem::create_directories(systemPath, ignored);
-  std::printf("korvex-host: driver %s, system path %s\n", libraryPath.c_str(), systemPath.c_str());
+  std::filesystem::create_directories(out, ignored);
+  const std::string logPath = systemPath + "/korvex-host.log";
+  gLogFile = std::fopen(logPath.c_str(), "a");
 
-  if (api.initialize(systemPath.c_str(), &PrintLogText) != 1) {
+  if (api.initialize(systemPath.c_str(), &LogText) != 1) {
     std::fprintf(stderr, "korvex-host: initialize failed\n");
     return 1;
   }
-  std::printf("grabbers: %d\n", api.getCVLMaxNoOfGrabbers());
-  std::printf("ports: %d\n", api.getCVLMaxNoOfPorts());
-  std::printf("supported cameras: %d\n", api.getCVLNoOfSupportedCameras());
-  char** names = api.getCVLCameraConfigNames();
-  for (int i = 0; names != nullptr && names[i] != nullptr; ++i) std::printf("  camera %d: %s\n", i, names[i]);
-
-  const int finalized = api.finalize();
-  std::printf("korvex-host: done\n");
-  return finalized == 1 ? 0 : 1;
+  int result = 0;
+  Host host(api, out);
+  if (command == "list") {
+    std::printf("grabbers: %d, ports: %d, supported cameras: %d\n", api.getCVLMaxNoOfGrabbers(),
+                api.getCVLMaxNoOfPorts(), api.getCVLNoOfSupportedCameras());
+    char** names = api.getCVLCameraConfigNames();
+    for (int n = 0; names != nullptr && names[n] != nullptr; ++n) std::printf("  camera %d: %s\n", n, names[n]);
+  } else if (command == "grab") {
+    result = host.Grab(argv[i + 1], std::atoi(argv[i + 2]));
+  } else if (command == "linegrab") {
+    result = host.LineGrab(argv[i + 1], std::atoi(argv[i + 2]));
+  } else if (command == "get") {
+    result = host.Get(argv[i + 1], argv[i + 2]);
+  } else {
+    result = host.Set(argv[i + 1], argv[i + 2], std::atoi(argv[i + 3]));
+  }
+  if (api.finalize() != 1) result = 1;
+  if (gLogFile != nullptr) std::fclose(gLogFile);
+  return result;
 }
