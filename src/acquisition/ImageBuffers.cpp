@@ -71,7 +71,7 @@ void ImageBuffers::PutBuffer(ImageBuffer* buffer, bool toResults) {
     return;
   }
   // 2.
-  os::Lock guard(mLock);
+  std::lock_guard<std::mutex> guard(mLock);
   if (toResults) {
     // 3.
     buffer->swapped = false;
@@ -127,7 +127,7 @@ unsigned char* ImageBuffers::GetLine() {
   ImageBuffer* front;
   ImageBuffer* last;
   {
-    os::Lock guard(mLock);
+    std::lock_guard<std::mutex> guard(mLock);
     if (mResults.Empty()) {
       Log(2, "ImageBuffers::GetLine(): ERROR: no current buffer available\n");
       return nullptr;
@@ -180,7 +180,7 @@ unsigned char* ImageBuffers::GetLine() {
 
 void ImageBuffers::CleanUp() {
   {
-    os::Lock guard(mLock);
+    std::lock_guard<std::mutex> guard(mLock);
     mResults.Clear();
     mLastBuffer = nullptr;
   }
@@ -205,11 +205,11 @@ void ImageBuffers::CleanUp() {
 }
 
 std::size_t ImageBuffers::ResultCount() {
-  os::Lock guard(mLock);
+  std::lock_guard<std::mutex> guard(mLock);
   return mResults.Size();
 }
 
 ImageBuffer* ImageBuffers::LastBuffer() {
-  os::Lock guard(mLock);
+  std::lock_guard<std::mutex> guard(mLock);
   return mLastBuffer;
 }

@@ -12,7 +12,7 @@
 #include "acquisition/BufferQueue.h"
 #include "acquisition/ImageBuffer.h"
 #include "camera_sdk/BaslerGigECamera.h"
-#include "os/CriticalSection.h"
+#include <mutex>
 
 class Camera;
 
@@ -38,7 +38,7 @@ class ImageBuffers {
   int mCurrentPrevLine = 0;
   std::vector<ImageBuffer*> mBuffers;  // owned
   BufferQueue mResults;                // guarded by mLock
-  os::CriticalSection mLock;
+  std::mutex mLock;
   ImageBuffer* mLastBuffer = nullptr;  // guarded by mLock
   Pylon::CBaslerGigEStreamGrabber& mStreamGrabber;
   Camera* mCamera = nullptr;

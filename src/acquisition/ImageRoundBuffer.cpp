@@ -95,7 +95,7 @@ void ImageRoundBuffer::ProcessBuffer(Camera* camera, ImageBuffer* buffer, bool& 
   int moved = 0;
   int imageSize;
   {
-    os::Lock guard(mLock);
+    std::lock_guard<std::mutex> guard(mLock);
     while (!mIncoming.Empty()) {
       ImageBuffer* chunk = mIncoming.PopFront();
       if (!steady && delayed < mDelay) {
@@ -130,7 +130,7 @@ unsigned char* ImageRoundBuffer::GetLine(Camera* camera, int row, bool* lastRow)
   const int imageChunks = overlayBufCount + _imageBufCount;
   ImageBuffer* chunk;
   {
-    os::Lock guard(mLock);
+    std::lock_guard<std::mutex> guard(mLock);
     const int queued = static_cast<int>(_imageBuffers.Size());
     if (queued < imageChunks) {
       Log(1, "ImageRoundBuffer::GetLine: ERROR: too few buffers available: %d out of %d,line=%d, port=%d", queued,
@@ -164,7 +164,7 @@ unsigned char* ImageRoundBuffer::GetLine(Camera* camera, int row, bool* lastRow)
 void ImageRoundBuffer::RequeueImageBuffers(int m) {
   int newSize;
   {
-    os::Lock guard(mLock);
+    std::lock_guard<std::mutex> guard(mLock);
     // 1.
     const int count = m < 0 ? static_cast<int>(_imageBuffers.Size()) : m;
     for (int i = 0; i < count; ++i) {
@@ -192,7 +192,7 @@ void ImageRoundBuffer::RequeueImageBuffers(int m) {
 
 void ImageRoundBuffer::CleanUp() {
   {
-    os::Lock guard(mLock);
+    std::lock_guard<std::mutex> guard(mLock);
     _imageBuffers.Clear();
   }
   mIncoming.Clear();
@@ -214,6 +214,6 @@ void ImageRoundBuffer::CleanUp() {
 }
 
 std::size_t ImageRoundBuffer::ImageQueueSize() {
-  os::Lock guard(mLock);
+  std::lock_guard<std::mutex> guard(mLock);
   return _imageBuffers.Size();
 }

@@ -12,7 +12,7 @@
 #include "acquisition/BufferQueue.h"
 #include "acquisition/ImageBuffer.h"
 #include "camera_sdk/BaslerGigECamera.h"
-#include "os/CriticalSection.h"
+#include <mutex>
 
 class Camera;
 
@@ -46,7 +46,7 @@ class ImageRoundBuffer {
   std::vector<ImageBuffer*> mBuffers;  // owned
   BufferQueue _imageBuffers;           // guarded by mLock
   BufferQueue mIncoming;               // the wait thread's
-  os::CriticalSection mLock;
+  std::mutex mLock;
   int overlayBufCount = 0;
   int _imageBufCount = 0;
   Pylon::CBaslerGigEStreamGrabber& mStreamGrabber;

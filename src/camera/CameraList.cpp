@@ -1,5 +1,6 @@
 #include "CameraList.h"
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -10,31 +11,32 @@
 #include "driver/Log.h"
 
 namespace {
-std::mutex gInstanceMutex;  // guards gInstance
-CameraList* gInstance = nullptr;
+std::mutex gInstanceMutex;  // serialises creating and destroying the list
+std::atomic<CameraList*> gInstance{nullptr};  // read without the mutex: every export looks it up
 }  // namespace
 
 CameraList* CameraList::GetInstance() {
+  if (CameraList* list = gInstance.load(std::memory_order_acquire)) return list;
   std::lock_guard<std::mutex> guard(gInstanceMutex);
-  if (gInstance == nullptr) gInstance = new (std::nothrow) CameraList();
-  if (gInstance == nullptr) {
+  CameraList* list = gInstance.load(std::memory_order_acquire);
+  if (list == nullptr) {
+    list = new (std::nothrow) CameraList();
+    gInstance.store(list, std::memory_order_release);
+  }
+  if (list == nullptr) {
     Log(1, "CameraList::GetInstance: ERROR: no valid instance\n");
     throw "Err";
   }
-  return gInstance;
+  return list;
 }
 
-CameraList* CameraList::PeekInstance() {
-  std::lock_guard<std::mutex> guard(gInstanceMutex);
-  return gInstance;
-}
+CameraList* CameraList::PeekInstance() { return gInstance.load(std::memory_order_acquire); }
 
 void CameraList::DestroyInstance() {
   CameraList* list;
   {
     std::lock_guard<std::mutex> guard(gInstanceMutex);
-    list = gInstance;
-    gInstance = nullptr;
+    list = gInstance.exchange(nullptr, std::memory_order_acq_rel);
   }
   delete list;
 }
