@@ -65,7 +65,7 @@ void ImageBuffer::toBGR() {
   if (swapped || !isColor || data == nullptr) return;
   const std::size_t bytes = static_cast<std::size_t>(3) * width * height;
   for (std::size_t i = 0; i + 2 < bytes; i += 3) std::swap(data[i], data[i + 2]);
-  Log(3, "ImageBuffer::toBGR: swapping bytes on buffer %x\n", static_cast<unsigned>(reinterpret_cast<uintptr_t>(this)));
+  Log(3, "ImageBuffer::toBGR: swapping bytes on buffer %x\n", LogAddress(this));
   swapped = true;
 }
 

@@ -12,7 +12,6 @@ namespace {
 
 bool DetailLogging() { return DriverState::Get().logLevel.load(std::memory_order_relaxed) > 2; }
 
-unsigned Address(const void* p) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(p)); }
 
 }  // namespace
 
@@ -49,7 +48,7 @@ bool ImageBuffers::Init(Camera* camera) {
     std::string text = "ImageBuffers::Init: buffers: ";
     char address[32];
     for (ImageBuffer* buffer : mBuffers) {
-      std::snprintf(address, sizeof address, "%x ", Address(buffer));
+      std::snprintf(address, sizeof address, "%x ", LogAddress(buffer));
       text += address;
     }
     Log(3, "%s\n", text.c_str());
@@ -94,12 +93,12 @@ void ImageBuffers::PutBuffer(ImageBuffer* buffer, bool toResults) {
     char head[256];
     std::snprintf(head, sizeof head,
                   "ImageBuffers::PutBuffer(%x), direction:%s. The last buffer:%x. Pylon has buffers:%d, Result buffers: ",
-                  Address(buffer), toResults ? "results" : "pylon", Address(mLastBuffer),
+                  LogAddress(buffer), toResults ? "results" : "pylon", LogAddress(mLastBuffer),
                   static_cast<int>(mBuffers.size() - mResults.Size() - 1));
     std::string text = head;
     char address[32];
     for (std::size_t i = 0; i < mResults.Size(); ++i) {
-      std::snprintf(address, sizeof address, "%x ", Address(mResults.At(i)));
+      std::snprintf(address, sizeof address, "%x ", LogAddress(mResults.At(i)));
       text += address;
     }
     Log(3, "%s\n", text.c_str());

@@ -3,10 +3,6 @@
 #include "camera/Camera.h"
 #include "driver/Log.h"
 
-namespace {
-unsigned Address(const void* p) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(p)); }
-}  // namespace
-
 ImageRoundBuffer::~ImageRoundBuffer() { CleanUp(); }
 
 bool ImageRoundBuffer::Init(Camera* camera, int bufCount) {
@@ -51,7 +47,7 @@ bool ImageRoundBuffer::Init(Camera* camera, int bufCount) {
     buffer->Register(*mStreamGrabber);
     Pylon::StreamBufferHandle handle = buffer->GetHandle();
     mStreamGrabber->QueueBuffer(handle, buffer);
-    Log(4, "ImageRoundBuffer::Init: buffer %d (addr=%x,handle=%x) registered\n", i, Address(buffer), Address(handle));
+    Log(4, "ImageRoundBuffer::Init: buffer %d (addr=%x,handle=%x) registered\n", i, LogAddress(buffer), LogAddress(handle));
   }
   // 7.
   return true;
@@ -73,7 +69,7 @@ void ImageRoundBuffer::ProcessBuffer(Camera* camera, ImageBuffer* buffer, bool& 
   }
   // 3.
   mIncoming.PushBack(buffer);
-  Log(3, "ImageRoundBuffer::ProcessBuffer: adding buffer %X to queue, new size=%d", Address(buffer),
+  Log(3, "ImageRoundBuffer::ProcessBuffer: adding buffer %X to queue, new size=%d", LogAddress(buffer),
       static_cast<int>(mIncoming.Size()));
   // 4.
   const bool steady = camera->FirstImageReceived();
@@ -173,7 +169,7 @@ void ImageRoundBuffer::RequeueImageBuffers(int m) {
         break;
       }
       ImageBuffer* front = _imageBuffers.Front();
-      Log(3, "ImageRoundBuffer::RequeueImageBuffers: sending buffer %X to pylon", Address(front));
+      Log(3, "ImageRoundBuffer::RequeueImageBuffers: sending buffer %X to pylon", LogAddress(front));
       try {
         Requeue(front);
       } catch (const GenICam::GenericException& e) {

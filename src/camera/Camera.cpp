@@ -4,10 +4,8 @@
 #include <stdexcept>
 
 #include "acquisition/CameraWaitThread.h"
-#include "camera/CameraList.h"
 #include "driver/DriverState.h"
 #include "driver/Log.h"
-#include "os/CriticalSection.h"
 #include "os/Time.h"
 
 Camera::Camera(const char* name, Pylon::IPylonDevice* device, const CameraDescriptor& descriptor,

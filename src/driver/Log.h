@@ -15,6 +15,11 @@
 // per buffer; 4 per-line and per-row tracing.
 void Log(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
+// An object's address for a "%x" argument, as the log lines print buffers and handles.
+inline unsigned LogAddress(const void* address) {
+  return static_cast<unsigned>(reinterpret_cast<unsigned long>(address));
+}
+
 // For a "%s" argument that may be null.
 inline const char* SafeText(const char* text) { return text != nullptr ? text : "(null)"; }
 
