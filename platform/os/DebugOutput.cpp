@@ -6,10 +6,21 @@
 
 namespace os {
 
+namespace {
+
+const char* Target() {
+  const char* target = std::getenv("KORVEX_DEBUG_OUTPUT");
+  return target != nullptr && *target != '\0' ? target : nullptr;
+}
+
+}  // namespace
+
+bool DebugOutputAttached() { return Target() != nullptr; }
+
 void OutputDebugString(const char* text) {
   if (text == nullptr) return;
-  const char* target = std::getenv("KORVEX_DEBUG_OUTPUT");
-  if (target == nullptr || *target == '\0') return;
+  const char* target = Target();
+  if (target == nullptr) return;
   if (std::strcmp(target, "stderr") == 0) {
     std::fputs(text, stderr);
     std::fflush(stderr);

@@ -7,4 +7,7 @@ namespace os {
 
 void OutputDebugString(const char* text);
 
+// Whether text given to OutputDebugString goes anywhere at the moment.
+bool DebugOutputAttached();
+
 }  // namespace os

@@ -49,16 +49,13 @@ Pylon::StreamBufferHandle ImageBuffer::GetHandle() {
   return handle;
 }
 
-unsigned char* ImageBuffer::GetLine(int i) {
+unsigned char* ImageBuffer::BadLine(int i) const {
   if (i < 0 || i >= height) {
     Log(1, "ImageBuffer::GetLine: ERROR: line index out of range: %d", i);
-    return nullptr;
-  }
-  if (data == nullptr) {
+  } else {
     Log(1, "ImageBuffer::GetLine: ERROR: cannot proceed since it finds unallocated buffer\n");
-    return nullptr;
   }
-  return data + static_cast<std::size_t>(i) * Stride();
+  return nullptr;
 }
 
 void ImageBuffer::toBGR() {

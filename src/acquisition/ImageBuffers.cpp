@@ -123,17 +123,17 @@ unsigned char* ImageBuffers::GetLine() {
     return nullptr;
   }
   // 4.
-  ImageBuffer* front;
-  ImageBuffer* last;
-  {
+  if (mReadFront == nullptr) {
     std::lock_guard<std::mutex> guard(mLock);
     if (mResults.Empty()) {
       Log(2, "ImageBuffers::GetLine(): ERROR: no current buffer available\n");
       return nullptr;
     }
-    front = mResults.Front();
-    last = mLastBuffer;
+    mReadFront = mResults.Front();
+    mReadLast = mLastBuffer;
   }
+  ImageBuffer* const front = mReadFront;
+  ImageBuffer* const last = mReadLast;
   if (front == nullptr) {
     Log(1, "ImageBuffers::GetLine(): ERROR obtaining buffer pointer\n");
     return nullptr;
@@ -171,6 +171,8 @@ unsigned char* ImageBuffers::GetLine() {
     Log(4, "ImageBuffers::GetLine(): frame finished, resetting current line and returning buffer\n");
     mCurrentPrevLine = 0;
     mCurrentLine = 0;
+    mReadFront = nullptr;
+    mReadLast = nullptr;
     PutBuffer(front, false);
     if (!mCamera->IsContinuous()) Log(2, "ImageBuffers::GetLine(): all lines retrieved\n");
   }
@@ -183,6 +185,8 @@ void ImageBuffers::CleanUp() {
     mResults.Clear();
     mLastBuffer = nullptr;
   }
+  mReadFront = nullptr;
+  mReadLast = nullptr;
   mSubstituteLine.clear();
   mSubstituteLine.shrink_to_fit();
   for (ImageBuffer* buffer : mBuffers) {

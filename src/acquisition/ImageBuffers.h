@@ -4,8 +4,10 @@
 //
 // Threads: the grab wait thread puts completed frames in (PutBuffer to results); the host's reading
 // thread takes rows (GetLine, which gives read frames back through PutBuffer). mLock guards
-// mResults and mLastBuffer; the read position belongs to the reading thread. Init and CleanUp run
-// on the opening or closing thread while nothing grabs.
+// mResults and mLastBuffer; the read position belongs to the reading thread. Once results exist,
+// only the reading thread changes the front and the last buffer, so it takes both once per frame
+// (mReadFront, mReadLast) and reads the frame's rows without the lock. Init and CleanUp run on the
+// opening or closing thread while nothing grabs.
 
 #include <vector>
 
@@ -36,6 +38,8 @@ class ImageBuffers {
  private:
   int mCurrentLine = 0;
   int mCurrentPrevLine = 0;
+  ImageBuffer* mReadFront = nullptr;  // the reading thread's: the frame being read, or null
+  ImageBuffer* mReadLast = nullptr;   // the reading thread's: its overlap source
   std::vector<ImageBuffer*> mBuffers;  // owned
   BufferQueue mResults;                // guarded by mLock
   std::mutex mLock;

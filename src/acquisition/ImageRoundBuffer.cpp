@@ -39,6 +39,7 @@ bool ImageRoundBuffer::Init(Camera* camera, int bufCount) {
   _imageBuffers.Reset(static_cast<std::size_t>(bufCount));
   mIncoming.Reset(static_cast<std::size_t>(bufCount));
   mBuffers.reserve(static_cast<std::size_t>(bufCount));
+  mImage.reserve(static_cast<std::size_t>(overlayBufCount + _imageBufCount) * n);
   // 6.
   for (int i = 0; i < bufCount; ++i) {
     ImageBuffer* buffer = new ImageBuffer(camera->IsColor(), width, n);
@@ -124,8 +125,7 @@ unsigned char* ImageRoundBuffer::GetLine(Camera* camera, int row, bool* lastRow)
   if (mBuffers.empty()) return nullptr;
   // 2.
   const int imageChunks = overlayBufCount + _imageBufCount;
-  ImageBuffer* chunk;
-  {
+  if (mImage.empty()) {
     std::lock_guard<std::mutex> guard(mLock);
     const int queued = static_cast<int>(_imageBuffers.Size());
     if (queued < imageChunks) {
@@ -133,15 +133,19 @@ unsigned char* ImageRoundBuffer::GetLine(Camera* camera, int row, bool* lastRow)
           imageChunks, row, camera->GetPort());
       return nullptr;
     }
-    const int c = row >= 0 ? row / mLinesPerChunk : -1;
-    if (row < 0 || c >= imageChunks) {
-      Log(1, "ImageRoundBuffer::GetLine: ERROR: buffer index out of bounds iBuf=%d, bufCount=%d, row=%d port=%d",
-          row < 0 ? row / mLinesPerChunk : c, imageChunks, row, camera->GetPort());
-      return nullptr;
+    for (int i = 0; i < imageChunks; ++i) {
+      ImageBuffer* chunk = _imageBuffers.At(static_cast<std::size_t>(i));
+      for (int line = 0; line < mLinesPerChunk; ++line) mImage.push_back(chunk->GetLine(line));
     }
-    chunk = _imageBuffers.At(static_cast<std::size_t>(c));
   }
-  unsigned char* line = chunk->GetLine(row % mLinesPerChunk);
+  // Chunk c = row / n holds the row; an image is whole chunks, so c is in range exactly when the
+  // row is (the division is left to the error path).
+  if (row < 0 || row >= static_cast<int>(mImage.size())) {
+    Log(1, "ImageRoundBuffer::GetLine: ERROR: buffer index out of bounds iBuf=%d, bufCount=%d, row=%d port=%d",
+        row / mLinesPerChunk, imageChunks, row, camera->GetPort());
+    return nullptr;
+  }
+  unsigned char* line = mImage[static_cast<std::size_t>(row)];
   // 3. The release waits until the row is copied: without overlap the row lies in a chunk released.
   if (row == camera->GetReportedHeight() - 1) {
     Log(3, "ImageRoundBuffer::GetLine: All lines retrieved before buf Release, bufSize=%d, row=%d",
@@ -159,6 +163,7 @@ unsigned char* ImageRoundBuffer::GetLine(Camera* camera, int row, bool* lastRow)
 
 void ImageRoundBuffer::RequeueImageBuffers(int m) {
   int newSize;
+  mImage.clear();
   {
     std::lock_guard<std::mutex> guard(mLock);
     // 1.
@@ -192,6 +197,7 @@ void ImageRoundBuffer::CleanUp() {
     _imageBuffers.Clear();
   }
   mIncoming.Clear();
+  mImage.clear();
   for (std::size_t i = 0; i < mBuffers.size(); ++i) {
     ImageBuffer* buffer = mBuffers[i];
     Log(4, "ImageRoundBuffer::CleanUp: Deregister buffer %d\n", static_cast<int>(i));

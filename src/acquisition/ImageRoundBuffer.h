@@ -5,7 +5,10 @@
 //
 // Threads: the grab wait thread feeds chunks in (ProcessBuffer; mIncoming is its own); the host's
 // reading thread reads rows (GetLine) and gives read chunks back (RequeueImageBuffers). mLock guards
-// the image queue. Init and CleanUp run on the opening or closing thread while nothing grabs.
+// the image queue. Only the reading thread takes chunks off its front, so the chunks of the image
+// being read stay put until it releases them: it takes their row addresses once per image (mImage)
+// and reads rows without the lock. Init and CleanUp run on the opening or closing thread while nothing
+// grabs.
 
 #include <vector>
 
@@ -46,6 +49,7 @@ class ImageRoundBuffer {
   std::vector<ImageBuffer*> mBuffers;  // owned
   BufferQueue _imageBuffers;           // guarded by mLock
   BufferQueue mIncoming;               // the wait thread's
+  std::vector<unsigned char*> mImage;  // the reading thread's: the current image's rows, or empty
   std::mutex mLock;
   int overlayBufCount = 0;
   int _imageBufCount = 0;

@@ -2,11 +2,6 @@
 
 #include "os/Path.h"
 
-DriverState& DriverState::Get() {
-  static DriverState state;
-  return state;
-}
-
 namespace {
 // The library's load-time initialiser: the driver state exists before any export is called.
 struct DriverStateAtLoad {

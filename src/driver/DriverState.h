@@ -18,7 +18,10 @@
 
 class DriverState {
  public:
-  static DriverState& Get();
+  static DriverState& Get() {
+    static DriverState state;
+    return state;
+  }
 
   // False (and nothing changed) for a null or empty path.
   bool SetSystemPath(const char* path);

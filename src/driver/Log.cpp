@@ -70,19 +70,15 @@ void WriteLine(DriverState& state, int level, const char* format, std::va_list a
 
 }  // namespace
 
-void Log(int level, const char* format, ...) {
+namespace LogWriter {
+
+void Write(int level, const char* format, ...) {
   DriverState& state = DriverState::Get();
-  if (level > state.logLevel.load(std::memory_order_relaxed) &&
-      level > state.debugOutputLevel.load(std::memory_order_relaxed)) {
-    return;
-  }
   std::va_list args;
   va_start(args, format);
   WriteLine(state, level, format, args);
   va_end(args);
 }
-
-namespace LogWriter {
 
 void SetTimeSource(TimeSource source) { gTimeSource = source != nullptr ? source : &os::LocalTime; }
 

@@ -9,11 +9,32 @@
 
 #include <cstddef>
 
+#include "driver/DriverState.h"
+#include "os/DebugOutput.h"
 #include "os/Time.h"
 
+namespace LogWriter {
+
+// Whether any sink wants a line of this level. Nothing listening to the debugger output counts as
+// that sink being off, so an unwatched level costs no formatting either.
+inline __attribute__((always_inline)) bool Wanted(int level) {
+  DriverState& state = DriverState::Get();
+  if (level <= state.logLevel.load(std::memory_order_relaxed)) return true;
+  return level <= state.debugOutputLevel.load(std::memory_order_relaxed) && os::DebugOutputAttached();
+}
+
+// Formats and writes one line; callers go through Log.
+void Write(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+}  // namespace LogWriter
+
 // Levels: 1 errors, warnings and milestones; 2 entry, exit and state changes; 3 detail per call and
-// per buffer; 4 per-line and per-row tracing.
-void Log(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// per buffer; 4 per-line and per-row tracing. Always inlined, so that on the per-row paths a level
+// nobody wants costs two comparisons and no call.
+extern inline __attribute__((always_inline, gnu_inline, format(printf, 2, 3))) void Log(int level,
+                                                                                        const char* format, ...) {
+  if (LogWriter::Wanted(level)) LogWriter::Write(level, format, __builtin_va_arg_pack());
+}
 
 // An object's address for a "%x" argument, as the log lines print buffers and handles.
 inline unsigned LogAddress(const void* address) {
