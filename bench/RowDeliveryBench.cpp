@@ -1,14 +1,19 @@
 // getCVLGrabRow of an undecimated 2048-byte row beside a plain memcpy of the same row, and the
-// line-counter throughput the driver sustains from the virtual camera with pixel filling off.
+// line-counter throughput the driver sustains from the virtual camera with pixel filling off:
+// paced at a fixed line rate (does it keep up without losing a chunk?) and unpaced (how far does
+// it go when the camera offers lines as fast as it can?).
 
 #include <benchmark/benchmark.h>
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -20,13 +25,14 @@ namespace {
 std::atomic<int> gImages{0};
 void OnComplete(int, int) { ++gImages; }
 
-// A driver with one monochrome camera of 2048 pixels, no pixel filling, frames only on request.
-std::filesystem::path SetUpDriver(const char* settings) {
+// A driver with one monochrome camera of 2048 pixels and no pixel filling; `camera` adds keys to
+// its network section (by default frames come only on request).
+std::filesystem::path SetUpDriver(const char* settings, const std::string& camera = "FreeRunning=0\n") {
   const std::filesystem::path directory = std::filesystem::temp_directory_path() / "korvex-bench-rows";
   std::filesystem::remove_all(directory);
   std::filesystem::create_directories(directory);
   std::ofstream(directory / "network.ini")
-      << "[mono]\nFullName=Basler raL2048-48gm#1\nFriendlyName=Mono\nPattern=none\nFreeRunning=0\nMaxHeight=100000\n";
+      << "[mono]\nFullName=Basler raL2048-48gm#1\nFriendlyName=Mono\nPattern=none\nMaxHeight=100000\n" << camera;
   std::ofstream(directory / "Korvex.ini") << "[Mono]\nWidth=2048\n" << settings;
   setenv("KORVEX_CAMERAS", (directory / "network.ini").c_str(), 1);
   initialize(directory.c_str(), nullptr);
@@ -132,5 +138,99 @@ void BM_LineCounterThroughput(benchmark::State& run) {
   TearDownDriver();
 }
 BENCHMARK(BM_LineCounterThroughput)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+
+namespace paced {
+
+// Line-counter images of 1000 new lines behind 100 overlap lines, in chunks of 100 lines.
+constexpr int kHeight = 1000;
+constexpr int kChunk = 100;
+
+std::mutex gLock;
+std::condition_variable gFormed;
+int gFormedCount = 0;         // guarded by gLock
+bool gReadInCallback = false;
+long gGaps = 0;               // stamps that did not continue from the image before
+int gLastStamp = -1;
+std::vector<unsigned char> gRow(2048);
+
+int Stamp(const unsigned char* row) { return row[0] | (row[1] << 8) | (row[2] << 16); }
+
+// Reads one image whole and checks that its first new chunk follows the last one of the image
+// before (the stamps step by one per chunk and wrap at 10000).
+void ReadImage(int rows) {
+  for (int r = 0; r < rows; ++r) {
+    getCVLGrabRow(0, 0, gRow.data(), r, 0, 2047);
+    if (r == rows - kHeight) {
+      const int stamp = Stamp(gRow.data());
+      if (gLastStamp >= 0 && stamp != (gLastStamp + 1) % 10000) ++gGaps;
+    }
+    if (r == rows - 1) gLastStamp = Stamp(gRow.data());
+  }
+}
+
+void OnFormed(int, int) {
+  if (gReadInCallback) {
+    ReadImage(kHeight + kChunk);
+    std::lock_guard<std::mutex> guard(gLock);
+    ++gFormedCount;
+    return;
+  }
+  std::lock_guard<std::mutex> guard(gLock);
+  ++gFormedCount;
+  gFormed.notify_one();
+}
+
+// The camera free-running at run.range(0) lines per second for half a second; run.range(1) = 1
+// reads every image inside the completion callback on the wait thread, 0 on a host thread woken
+// by the callback.
+void BM_LineCounterPaced(benchmark::State& run) {
+  const long rate = run.range(0);
+  gReadInCallback = run.range(1) == 1;
+  gGaps = 0;
+  gLastStamp = -1;
+  gFormedCount = 0;
+  SetUpDriver("LineGrabbingMode=1\nLineCounterResolution=100\nHeight=1000\nOverlappedLines=100\nDelay=0\n",
+              "FreeRunning=1\nLineRate=" + std::to_string(rate) + "\n");
+  int size[2];
+  openCVLPort(0, 0, "Mono", size);
+  setCompleteCallback(0, 0, &OnFormed);
+  for (auto _ : run) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto end = start + std::chrono::milliseconds(500);
+    setProperty(0, 0, "continuous", 1);
+    int read = 0;
+    if (!gReadInCallback) {
+      for (;;) {
+        std::unique_lock<std::mutex> lock(gLock);
+        if (!gFormed.wait_until(lock, end, [&] { return gFormedCount > read; })) break;
+        lock.unlock();
+        ReadImage(size[1]);
+        ++read;
+      }
+    } else {
+      std::this_thread::sleep_until(end);
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    setProperty(0, 0, "continuous", 0);
+    {
+      std::lock_guard<std::mutex> guard(gLock);
+      if (gReadInCallback) read = gFormedCount;
+    }
+    run.counters["offered_lines_per_s"] = static_cast<double>(Pylon::Virtual::LinesAcquired(0)) / seconds;
+    run.counters["delivered_lines_per_s"] = static_cast<double>(read) * kHeight / seconds;
+    run.counters["dropped_chunks"] = static_cast<double>(Pylon::Virtual::DroppedFrames(0));
+    run.counters["stamp_gaps"] = static_cast<double>(gGaps);
+  }
+  TearDownDriver();
+}
+BENCHMARK(BM_LineCounterPaced)
+    ->ArgNames({"lines_per_s", "in_callback"})
+    ->ArgsProduct({{1000000, 2000000, 5000000, 10000000}, {0, 1}})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace paced
 
 }  // namespace

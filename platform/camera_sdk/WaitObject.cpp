@@ -3,7 +3,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <set>
+#include <algorithm>
+#include <vector>
 
 namespace Pylon {
 namespace detail {
@@ -20,8 +21,10 @@ struct Waiter {
 };
 
 struct EventCore {
-  bool signalled = false;          // guarded by WaitMutex()
-  std::set<Waiter*> waiters;       // guarded by WaitMutex()
+  bool signalled = false;  // guarded by WaitMutex()
+  // Guarded by WaitMutex(). A vector keeps its capacity when waiters leave, so that waiting in a
+  // loop allocates nothing once every waiter has been seen.
+  std::vector<Waiter*> waiters;
 };
 
 }  // namespace detail
@@ -39,15 +42,44 @@ bool WaitUntilReady(std::unique_lock<std::mutex>& lock, detail::Waiter& waiter, 
   return waiter.condition.wait_until(lock, Clock::now() + std::chrono::milliseconds(timeoutMs), ready);
 }
 
+// Waits for the first signalled of `count` events (null ones never are); *index tells which.
+bool WaitForFirst(const std::shared_ptr<detail::EventCore>* cores, std::size_t count, unsigned int timeoutMs,
+                  unsigned int* index) {
+  detail::Waiter waiter;
+  std::unique_lock<std::mutex> lock(detail::WaitMutex());
+  unsigned int found = 0;
+  auto ready = [&] {
+    for (std::size_t i = 0; i < count; ++i) {
+      if (cores[i] != nullptr && cores[i]->signalled) {
+        found = static_cast<unsigned int>(i);
+        return true;
+      }
+    }
+    return false;
+  };
+  bool signalled = ready();
+  if (!signalled) {
+    for (std::size_t i = 0; i < count; ++i) {
+      if (cores[i] != nullptr) cores[i]->waiters.push_back(&waiter);
+    }
+    signalled = WaitUntilReady(lock, waiter, timeoutMs, ready);
+    for (std::size_t i = 0; i < count; ++i) {
+      if (cores[i] == nullptr) continue;
+      std::vector<detail::Waiter*>& waiters = cores[i]->waiters;
+      waiters.erase(std::find(waiters.begin(), waiters.end(), &waiter));
+    }
+  }
+  if (signalled && index != nullptr) *index = found;
+  return signalled;
+}
+
 }  // namespace
 
 WaitObject::WaitObject() = default;
 
 bool WaitObject::Wait(unsigned int timeoutMs) const {
   if (mCore == nullptr) return false;
-  WaitObjects single;
-  single.Add(*this);
-  return single.WaitForAny(timeoutMs, nullptr);
+  return WaitForFirst(&mCore, 1, timeoutMs, nullptr);
 }
 
 WaitObjectEx WaitObjectEx::Create(bool initiallySignalled) {
@@ -78,31 +110,7 @@ unsigned int WaitObjects::Add(const WaitObject& object) {
 }
 
 bool WaitObjects::WaitForAny(unsigned int timeoutMs, unsigned int* index) const {
-  detail::Waiter waiter;
-  std::unique_lock<std::mutex> lock(detail::WaitMutex());
-  unsigned int found = 0;
-  auto ready = [&] {
-    for (std::size_t i = 0; i < mObjects.size(); ++i) {
-      if (mObjects[i] != nullptr && mObjects[i]->signalled) {
-        found = static_cast<unsigned int>(i);
-        return true;
-      }
-    }
-    return false;
-  };
-  if (ready()) {
-    if (index != nullptr) *index = found;
-    return true;
-  }
-  for (const auto& core : mObjects) {
-    if (core != nullptr) core->waiters.insert(&waiter);
-  }
-  const bool signalled = WaitUntilReady(lock, waiter, timeoutMs, ready);
-  for (const auto& core : mObjects) {
-    if (core != nullptr) core->waiters.erase(&waiter);
-  }
-  if (signalled && index != nullptr) *index = found;
-  return signalled;
+  return WaitForFirst(mObjects.data(), mObjects.size(), timeoutMs, index);
 }
 
 }  // namespace Pylon

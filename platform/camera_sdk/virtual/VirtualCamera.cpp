@@ -1,5 +1,6 @@
 #include "VirtualCamera.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -96,8 +97,8 @@ const void* VirtualStreamGrabber::DeregisterBuffer(StreamBufferHandle handle) {
   Check();
   const auto found = mRegistered.find(handle);
   if (found == mRegistered.end()) throw GenICam::InvalidArgumentException("DeregisterBuffer of an unknown handle");
-  for (const Queued& queued : mQueue) {
-    if (queued.handle == handle) throw GenICam::LogicalErrorException("DeregisterBuffer of a queued buffer");
+  for (std::size_t i = 0; i < mQueue.size(); ++i) {
+    if (mQueue[i].handle == handle) throw GenICam::LogicalErrorException("DeregisterBuffer of a queued buffer");
   }
   const void* memory = found->second.first;
   mRegistered.erase(found);
@@ -110,8 +111,8 @@ void VirtualStreamGrabber::QueueBuffer(StreamBufferHandle handle, const void* co
   if (mRegistered.find(handle) == mRegistered.end()) {
     throw GenICam::InvalidArgumentException("QueueBuffer of an unknown handle");
   }
-  for (const Queued& queued : mQueue) {
-    if (queued.handle == handle) throw GenICam::LogicalErrorException("QueueBuffer of a buffer already queued");
+  for (std::size_t i = 0; i < mQueue.size(); ++i) {
+    if (mQueue[i].handle == handle) throw GenICam::LogicalErrorException("QueueBuffer of a buffer already queued");
   }
   mQueue.push_back({handle, context});
 }
@@ -540,7 +541,7 @@ void VirtualCamera::BuildNodeMap() {
   }));
   acquisition.Add(m.Add<CommandNode>(*this, "AcquisitionStop", "Stops the acquisition", [this] { StopAcquisition(); }));
   acquisition.Add(m.Add<FloatNode>(*this, "AcquisitionLineRateAbs", "Lines per second", RW, mConfig.lineRate, 100.0,
-                                   200000.0, "Hz"));
+                                   std::max(200000.0, mConfig.lineRate), "Hz"));
   acquisition.Add(m.Add<FloatNode>(*this, "ExposureTimeAbs", "Exposure time", RW, 35.0, 2.0, 10000.0, "us"));
   acquisition.Add(m.Add<IntegerNode>(*this, "ExposureTimeRaw", "Exposure time in time base units", RW, int64_t{35},
                                      int64_t{2}, int64_t{10000}));

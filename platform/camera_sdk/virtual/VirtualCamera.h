@@ -9,13 +9,13 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "RingQueue.h"
 #include "VirtualNodes.h"
 #include "camera_sdk/Device.h"
 #include "camera_sdk/StreamGrabber.h"
@@ -74,8 +74,8 @@ class VirtualStreamGrabber : public IStreamGrabber {
   bool mOpen = false;
   bool mPrepared = false;
   std::map<StreamBufferHandle, std::pair<void*, std::size_t>> mRegistered;
-  std::deque<Queued> mQueue;
-  std::deque<GrabResult> mResults;
+  RingQueue<Queued> mQueue;
+  RingQueue<GrabResult> mResults;
   WaitObjectEx mWaitObject = WaitObjectEx::Create(false);  // signalled exactly while mResults is not empty
   uintptr_t mNextHandle = 1;
 };
