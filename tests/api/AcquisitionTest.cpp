@@ -12,51 +12,13 @@
 #include <thread>
 #include <vector>
 
-#include "DriverLibrary.h"
+#include "GrabFixture.h"
 #include "camera_sdk/VirtualControl.h"
 
 namespace {
 
-std::atomic<int> gCompleted{0};
-void OnComplete(int grabberNo, int portNo) {
-  (void)grabberNo;
-  (void)portNo;
-  ++gCompleted;
-}
-
-class Acquisition : public ::testing::Test {
- protected:
-  void SetUp() override {
-    gCompleted = 0;
-    HostLog::Calls().clear();
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    systemPath = std::filesystem::temp_directory_path() / (std::string("korvex-acq-") + test->name());
-    std::filesystem::remove_all(systemPath);
-    std::filesystem::create_directories(systemPath);
-    network = (systemPath / "network.ini").string();
-    std::ofstream(network) << "[mono]\nFullName=Basler raL2048-48gm#1\nFriendlyName=Mono\nPattern=ramp\nFreeRunning=0\n"
-                           << "[colour]\nFullName=Basler ruL2098-10gc#2\nFriendlyName=Colour\nColor=1\n"
-                           << "SensorWidth=2098\nPattern=ramp\nFreeRunning=0\n";
-    setenv("KORVEX_CAMERAS", network.c_str(), 1);
-  }
-  void TearDown() override {
-    unsetenv("KORVEX_CAMERAS");
-    std::filesystem::remove_all(systemPath);
-  }
-  // Settings for a camera section of Korvex.ini, written before initialize.
-  void Settings(const std::string& section, const std::string& lines) {
-    std::ofstream(systemPath / "Korvex.ini", std::ios::app) << "[" << section << "]\n" << lines;
-  }
-  bool WaitForCallbacks(int count) {
-    for (int i = 0; i < 400 && gCompleted < count; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    return gCompleted >= count;
-  }
-
-  DriverLibrary driver;
-  DebugOutputFile debugOutput;
-  std::filesystem::path systemPath;
-  std::string network;
-};
+using Acquisition = GrabFixture;
+std::atomic<int>& gCompleted = GrabFixture::Completed();
 
 TEST_F(Acquisition, FrameModeDeliversTheRampWithOverlapFromThePreviousFrame) {
   Settings("Mono", "Width=16\nHeight=4\nOverlappedLines=2\n");
@@ -65,7 +27,7 @@ TEST_F(Acquisition, FrameModeDeliversTheRampWithOverlapFromThePreviousFrame) {
   ASSERT_EQ(driver.openCVLPort(0, 3, "Mono", size), 1) << HostLog::Messages();
   EXPECT_EQ(size[0], 16);
   EXPECT_EQ(size[1], 6);
-  ASSERT_EQ(driver.setCompleteCallback(0, 3, &OnComplete), 1);
+  ASSERT_EQ(driver.setCompleteCallback(0, 3, &GrabFixture::OnComplete), 1);
   ASSERT_EQ(driver.setProperty(0, 3, "continuous", 1), 1);
   // Frame A (lines 0-3) is held back for the overlap; frame B (lines 4-7) comes to the host.
   ASSERT_EQ(Pylon::Virtual::ProduceFrames(0, 2), 2);
@@ -91,7 +53,7 @@ TEST_F(Acquisition, SingleGrabAndDecimationOnTheColourCamera) {
   ASSERT_EQ(driver.openCVLPort(0, 1, "Colour", size), 1) << HostLog::Messages();
   EXPECT_EQ(size[0], 4);
   EXPECT_EQ(size[1], 2);
-  driver.setCompleteCallback(0, 1, &OnComplete);
+  driver.setCompleteCallback(0, 1, &GrabFixture::OnComplete);
   ASSERT_EQ(driver.doCVLGrab(0, 1), 1);
   for (int i = 0; i < 200 && !Pylon::Virtual::IsAcquiring(1); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   ASSERT_EQ(Pylon::Virtual::ProduceFrames(1, 1), 1);
@@ -119,7 +81,7 @@ TEST_F(Acquisition, LineCounterModeAssemblesChunksWithDelayAndOverlapAndStampsTh
   int size[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1) << HostLog::Messages();
   EXPECT_EQ(size[1], 6);
-  driver.setCompleteCallback(0, 0, &OnComplete);
+  driver.setCompleteCallback(0, 0, &GrabFixture::OnComplete);
   ASSERT_EQ(driver.setProperty(0, 0, "continuous", 1), 1);
   // Delay chunk (lines 0-1) skipped; the first image is chunks of lines 2-3, 4-5, 6-7.
   ASSERT_EQ(Pylon::Virtual::ProduceFrames(0, 4), 4);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 
 namespace {
@@ -53,7 +54,15 @@ const std::vector<std::string>& ExportNames() {
   return names;
 }
 
-void HostLog::Proc(const char* text) { Calls().push_back(text != nullptr ? text : "(null)"); }
+namespace {
+// The driver calls the procedure from the wait thread too.
+std::mutex gHostLogLock;
+}  // namespace
+
+void HostLog::Proc(const char* text) {
+  std::lock_guard<std::mutex> guard(gHostLogLock);
+  Calls().push_back(text != nullptr ? text : "(null)");
+}
 
 std::vector<std::string>& HostLog::Calls() {
   static std::vector<std::string> calls;
@@ -61,6 +70,7 @@ std::vector<std::string>& HostLog::Calls() {
 }
 
 std::string HostLog::Messages() {
+  std::lock_guard<std::mutex> guard(gHostLogLock);
   std::string joined;
   for (std::size_t i = 1; i < Calls().size(); i += 2) joined += Calls()[i];
   return joined;

@@ -39,7 +39,7 @@ const std::vector<std::string>& ExportNames();
 class HostLog {
  public:
   static void Proc(const char* text);
-  static std::vector<std::string>& Calls();  // every call's text, in order
+  static std::vector<std::string>& Calls();  // every call's text, in order; clear it only while no driver thread runs
   static std::string Messages();             // the message calls (every second one) joined
   static bool Contains(const std::string& text);
 };

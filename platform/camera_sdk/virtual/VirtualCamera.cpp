@@ -165,6 +165,11 @@ void VirtualStreamGrabber::AddResult(const GrabResult& result) {
   mWaitObject.Signal();
 }
 
+void VirtualStreamGrabber::DropResults() {
+  mResults.clear();
+  mWaitObject.Reset();
+}
+
 void VirtualStreamGrabber::Reset() {
   mQueue.clear();
   mResults.clear();
@@ -265,7 +270,7 @@ void VirtualCamera::ProduceOneFrame() {
   const int h = static_cast<int>(height.SelectorKey());
   const int ox = static_cast<int>(offsetX.SelectorKey());
   const int bytesPerPixel = BytesPerPixel();
-  const std::size_t payload = static_cast<std::size_t>(w) * h * bytesPerPixel;
+  const std::size_t payload = static_cast<std::size_t>(w) * h * bytesPerPixel + mConfig.payloadPadding;
 
   VirtualStreamGrabber::Queued queued{};
   if (!mGrabber.TakeQueued(queued)) {
@@ -414,6 +419,7 @@ void VirtualCamera::Unplug() {
   std::lock_guard<std::recursive_mutex> guard(mLock);
   mUnplugged = true;
   mAcquiring = false;
+  mGrabber.DropResults();
   mProducerWake.notify_all();
 }
 
@@ -490,7 +496,7 @@ void VirtualCamera::BuildNodeMap() {
   auto& payload = m.Add<IntegerNode>(*this, "PayloadSize", "Bytes of one image", RO, int64_t{0}, int64_t{0},
                                      int64_t{1} << 40);
   payload.computedValue = [this, &width, &height] {
-    return width.SelectorKey() * height.SelectorKey() * BytesPerPixel();
+    return width.SelectorKey() * height.SelectorKey() * BytesPerPixel() + mConfig.payloadPadding;
   };
   format.Add(payload);
   auto& testImage = m.Add<EnumerationNode>(*this, "TestImageSelector", "Test image in place of the sensor's", RW);

@@ -33,6 +33,7 @@ struct CameraConfig {
   double lineRate = 10000.0;       // lines per second, the initial AcquisitionLineRateAbs
   std::string pattern = "conveyor";  // ramp, conveyor or none
   bool freeRunning = true;          // frames follow the line rate; off: only ProduceFrames makes them
+  int payloadPadding = 0;           // bytes each frame carries beyond its pixels, as chunk data would
 };
 
 class VirtualCamera;
@@ -63,6 +64,9 @@ class VirtualStreamGrabber : public IStreamGrabber {
   void* Memory(StreamBufferHandle handle) const;
   void AddResult(const GrabResult& result);
   void Reset();  // the device closed: everything is dropped
+  // The device is gone: pending results are lost and the wait object falls silent, so that no
+  // waiter is woken for results it can no longer retrieve.
+  void DropResults();
 
  private:
   void Check() const;

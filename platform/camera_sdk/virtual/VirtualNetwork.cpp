@@ -72,10 +72,11 @@ std::vector<CameraConfig> NetworkFromFile(const std::string& file) {
     config.lineRate = std::atof(Key(file, section, "LineRate", "10000").c_str());
     config.pattern = Key(file, section, "Pattern", "conveyor");
     config.freeRunning = std::atoi(Key(file, section, "FreeRunning", "1").c_str()) != 0;
-    if (config.sensorWidth < 1 || config.maxHeight < 1 || !(config.lineRate >= 100.0 && config.lineRate <= 1.0e8) ||
+    config.payloadPadding = std::atoi(Key(file, section, "PayloadPadding", "0").c_str());
+    if (config.sensorWidth < 1 || config.payloadPadding < 0 || config.maxHeight < 1 || !(config.lineRate >= 100.0 && config.lineRate <= 1.0e8) ||
         (config.pattern != "ramp" && config.pattern != "conveyor" && config.pattern != "none")) {
       std::fprintf(stderr,
-                   "KORVEX_CAMERAS: section [%s] of '%s' has a bad SensorWidth, MaxHeight, LineRate or Pattern; "
+                   "KORVEX_CAMERAS: section [%s] of '%s' has a bad SensorWidth, MaxHeight, LineRate, Pattern or PayloadPadding; "
                    "skipped\n",
                    section.c_str(), file.c_str());
       continue;
