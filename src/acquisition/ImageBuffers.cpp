@@ -77,7 +77,10 @@ void ImageBuffers::PutBuffer(ImageBuffer* buffer, bool toResults) {
     if (!mResults.Empty() || mCamera->FirstImageReceived() || mOverlap <= 0) {
       mResults.PushBack(buffer);
     } else {
-      mLastBuffer = buffer;  // the first frame with overlap: only the source of the next one's overlap rows
+      // The first frame with overlap: only the source of the next one's overlap rows, which must
+      // come in the same byte order as the rows after them.
+      if (mCamera->IsColor() && mCamera->GetParameter<bool>("UseBGR")) buffer->toBGR();
+      mLastBuffer = buffer;
     }
   } else {
     // 4.

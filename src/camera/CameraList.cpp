@@ -33,7 +33,14 @@ CameraList* CameraList::GetInstance() {
 CameraList* CameraList::PeekInstance() { return gInstance.load(std::memory_order_acquire); }
 
 void CameraList::DestroyInstance() {
-  CameraList* list;
+  CameraList* list = PeekInstance();
+  // Grabs end while the list can still be found: a completion callback that reads its rows during
+  // the stop (on the wait thread) must still reach its camera by port.
+  if (list != nullptr) {
+    for (Camera* camera : list->mCameras) {
+      if (camera != nullptr && camera->IsOpen()) camera->Close();
+    }
+  }
   {
     std::lock_guard<std::mutex> guard(gInstanceMutex);
     list = gInstance.exchange(nullptr, std::memory_order_acq_rel);

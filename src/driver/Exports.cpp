@@ -33,7 +33,13 @@ void WriteErrorResult(char* result, int resultSize) {
   result[count] = '\0';
 }
 
-Camera* CameraOnPort(int portNo) { return CameraList::GetInstance()->GetByPort(portNo); }
+// A port lookup never creates a list: without one no port is open, and a stray call after finalize
+// must not leave a list and its wait thread behind.
+Camera* CameraOnPort(int portNo) {
+  if (CameraList* list = CameraList::PeekInstance()) return list->GetByPort(portNo);
+  Log(1, "CameraList::GetByPort: ERROR: could not find camera on port %d\n", portNo);
+  throw "Err";
+}
 
 // Handed out by getCVLCameraConfigNames while there is no camera list.
 char* gNoNames[] = {nullptr};

@@ -75,6 +75,28 @@ TEST_F(Acquisition, SingleGrabAndDecimationOnTheColourCamera) {
   driver.finalize();
 }
 
+TEST_F(Acquisition, BgrOverlapRowsOfTheFirstImageComeInTheSameByteOrderAsTheRest) {
+  Settings("Colour", "Width=4\nHeight=2\nOverlappedLines=1\nUseBGR=1\n");
+  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  int size[2] = {0, 0};
+  ASSERT_EQ(driver.openCVLPort(0, 1, "Colour", size), 1) << HostLog::Messages();
+  driver.setCompleteCallback(0, 1, &GrabFixture::OnComplete);
+  driver.setProperty(0, 1, "continuous", 1);
+  ASSERT_EQ(Pylon::Virtual::ProduceFrames(1, 2), 2);
+  ASSERT_TRUE(WaitForCallbacks(1));
+  std::vector<unsigned char> row(4 * 3);
+  const int lines[] = {1, 2, 3};  // the overlap row is the first frame's last line
+  for (int r = 0; r < 3; ++r) {
+    ASSERT_EQ(driver.getCVLGrabRow(0, 1, row.data(), r, 0, 3), 1);
+    // Pixel 2 in BGR order: B = (c + L), G = L, R = c.
+    EXPECT_EQ(row[6], 2 + lines[r]) << "row " << r;
+    EXPECT_EQ(row[7], lines[r]);
+    EXPECT_EQ(row[8], 2);
+  }
+  driver.closeCVLPort(0, 1);
+  driver.finalize();
+}
+
 TEST_F(Acquisition, LineCounterModeAssemblesChunksWithDelayAndOverlapAndStampsTheCounter) {
   Settings("Mono", "Width=8\nHeight=4\nOverlappedLines=2\nLineGrabbingMode=1\nLineCounterResolution=2\nDelay=1\n");
   ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
