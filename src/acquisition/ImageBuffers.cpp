@@ -5,15 +5,7 @@
 #include <string>
 
 #include "camera/Camera.h"
-#include "driver/DriverState.h"
 #include "driver/Log.h"
-
-namespace {
-
-bool DetailLogging() { return DriverState::Get().logLevel.load(std::memory_order_relaxed) > 2; }
-
-
-}  // namespace
 
 ImageBuffers::~ImageBuffers() { CleanUp(); }
 
@@ -44,7 +36,7 @@ bool ImageBuffers::Init(Camera* camera) {
     mStreamGrabber->QueueBuffer(buffer->GetHandle(), buffer);
   }
   // 5.
-  if (DetailLogging()) {
+  if (LogWriter::Wanted(3)) {
     std::string text = "ImageBuffers::Init: buffers: ";
     char address[32];
     for (ImageBuffer* buffer : mBuffers) {
@@ -92,7 +84,7 @@ void ImageBuffers::PutBuffer(ImageBuffer* buffer, bool toResults) {
     mLastBuffer = buffer;
   }
   // 5.
-  if (DetailLogging()) {
+  if (LogWriter::Wanted(3)) {
     char head[256];
     std::snprintf(head, sizeof head,
                   "ImageBuffers::PutBuffer(%x), direction:%s. The last buffer:%x. Pylon has buffers:%d, Result buffers: ",
