@@ -93,7 +93,7 @@ BDaqStatus AdxPropertyRead(BDaqHandle module, int32_t property, int32_t size, vo
   if (property != kBDaqPropertyDoPortCount) return kBDaqPropertyNotSupported;
   if (buffer == nullptr || size < 4) return kBDaqParamOutOfRange;
   if (const BDaqStatus refused = card->FeaturesStatus()) return refused;
-  const int32_t ports = card->OutputPorts();
+  const int32_t ports = card->OutputChannels() / 8;  // whole ports, as the feature record counts them
   std::memcpy(buffer, &ports, sizeof ports);
   return kBDaqSuccess;
 }
