@@ -2,7 +2,7 @@
 PRESET ?= default
 JOBS ?= 2
 
-.PHONY: setup build demo test bench asan tsan clean
+.PHONY: setup build demo test bench asan tsan fuzz clean
 
 setup:
 	@bash scripts/setup.sh
@@ -34,6 +34,21 @@ asan:
 
 tsan:
 	$(MAKE) test PRESET=tsan
+
+# Each fuzz target for FUZZ_SECONDS, from its seeds; what it finds new goes to build/fuzz/corpus.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := FuzzSetLine FuzzSetStaticCommand FuzzDaqIni
+fuzz: setup
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build/fuzz/corpus/$$t; \
+	  echo "== $$t, $(FUZZ_SECONDS) s =="; \
+	  ./build/fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 build/fuzz/corpus/$$t fuzz/seeds/$$t \
+	    > build/fuzz/$$t.log 2>&1; rc=$$?; \
+	  grep -E "stat::number_of_executed_units" build/fuzz/$$t.log; \
+	  if [ $$rc -ne 0 ]; then tail -60 build/fuzz/$$t.log; exit 1; fi; \
+	done
 
 clean:
 	rm -rf build

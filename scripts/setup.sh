@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   libbenchmark-dev
   libpng-dev
+  clang libclang-rt-dev
 )
 
 missing=()

@@ -80,6 +80,20 @@ void Write(int level, const char* format, ...) {
   va_end(args);
 }
 
+}  // namespace LogWriter
+
+#if defined(__clang__)
+void Log(int level, const char* format, ...) {
+  if (!LogWriter::Wanted(level)) return;
+  std::va_list args;
+  va_start(args, format);
+  WriteLine(DriverState::Get(), level, format, args);
+  va_end(args);
+}
+#endif
+
+namespace LogWriter {
+
 void SetTimeSource(TimeSource source) { gTimeSource = source != nullptr ? source : &os::LocalTime; }
 
 std::size_t PendingLineCount() {
