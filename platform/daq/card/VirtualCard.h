@@ -53,7 +53,7 @@ class VirtualCard {
 
   // The latest successful output writes (at most kHistorySize), oldest first; ClearHistory forgets
   // them. A ring allocated once, so that writing allocates nothing.
-  static constexpr std::size_t kHistorySize = 65536;
+  static constexpr std::size_t kHistorySize = 4096;
   std::vector<PortWrite> History();
   void ClearHistory();
   // Appends every output write to `path` as "time_us,device,port,value" under a header line;
