@@ -6,6 +6,7 @@
 #include "acquisition/ImageBuffer.h"
 #include "camera/Camera.h"
 #include "driver/Log.h"
+#include "ejector/Ejector.h"
 #include "os/Time.h"
 
 std::atomic<int> CameraWaitThread::sFailureCount{0};
@@ -252,6 +253,7 @@ void CameraWaitThread::HandleCameraEvent_LineCounterMode(Camera* camera) {
     int remainder = counter.remainder.load(std::memory_order_relaxed) + 1;
     counter.lastSeen.store(current, std::memory_order_relaxed);
     if (remainder >= resolution) {
+      counter.steps.fetch_add(remainder / resolution, std::memory_order_relaxed);
       counter.counter.store((current + remainder / resolution) % 10000, std::memory_order_relaxed);
       remainder = remainder % resolution;
     }
@@ -269,7 +271,14 @@ void CameraWaitThread::HandleCameraEvent_LineCounterMode(Camera* camera) {
           camera->GetPort());
     }
   }
-  // 7. The ejector follows once it exists.
+  // 7.
+  if (Ejector* ejector = camera->GetEjector()) {
+    if (counter.lastSeen.load(std::memory_order_relaxed) != counter.counter.load(std::memory_order_relaxed)) {
+      Log(3, "CameraWaitThread::HandleCameraEvent_LineCounterMode: signaling ejector, linecounter=%d, port=%d",
+          counter.counter.load(std::memory_order_relaxed), camera->GetPort());
+      ejector->Signal();
+    }
+  }
   // 8.
   if (!camera->IsContinuous() && formed) {
     camera->MakeGrabbing(0);

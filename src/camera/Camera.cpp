@@ -5,7 +5,9 @@
 
 #include "acquisition/CameraWaitThread.h"
 #include "driver/DriverState.h"
+#include "camera/CameraList.h"
 #include "driver/Log.h"
+#include "ejector/Ejector.h"
 #include "os/Time.h"
 
 Camera::Camera(const char* name, Pylon::IPylonDevice* device, const CameraDescriptor& descriptor,
@@ -84,6 +86,7 @@ bool Camera::OpenSteps(int port, int* imageSize) {
   mLineCounter.counter = 0;
   mLineCounter.remainder = 0;
   mLineCounter.lastSeen = -1;
+  mLineCounter.steps = 0;
   mLineCounter.resolution = parameters.GetLineCounterResolution();
   mLineCounter.conveyorTimeout = parameters.GetConveyorTimeout();
   mLineCounter.clockStamp = os::ClockMs();
@@ -93,7 +96,29 @@ bool Camera::OpenSteps(int port, int* imageSize) {
   mDriverState->debugOutputLevel = parameters.GetDebugViewOutput();
   mDriverState->inhibitPylonTerminate = parameters.GetInhibitPylonTerminate();
   mDriverState->debugOutputLevel = 1;
-  // 4.5 The ejector: a camera that controls it opens without it until the ejector exists.
+  // 4.5
+  mEjector = nullptr;
+  if (parameters.GetValue<bool>("EjectorControl")) {
+    Ejector* ejector = Ejector::GetInstance();
+    if (!ejector->IsInitialized()) {
+      const int device = parameters.GetValue<int>("EjectorDeviceNumber");
+      const int library = parameters.GetValue<int>("AdvantechLibrary");
+      if (library != 0) {
+        Log(1, "Initializing ejector on device=%d with BioDAQ library", device);
+      } else {
+        Log(1, "Initializing ejector on device=%d with Adsapi library", device);
+      }
+      if (!ejector->Init(device, library)) throw std::runtime_error("the ejector could not be initialised");
+    }
+    CameraList* list = CameraList::GetInstance();
+    for (int i = 0; i < list->GetCount(); ++i) (*list)[i]->GetParameters().SetParameter("EjectorControl", false);
+    parameters.SetParameter("EjectorControl", true);
+    mEjector = ejector;
+    Log(2, "Camera::Open: Activating Ejector on port %d\n", port);
+    ejector->ClearBuffer();
+    ejector->SetCurrentLine(this);
+    ejector->State_Activate();
+  }
   // 4.6
   GenApi::INodeMap* nodeMap = mCamera.GetNodeMap();
   if (nodeMap == nullptr) {
@@ -231,7 +256,14 @@ void Camera::Close() {
   Log(2, "Camera::Close: entering\n");
   if (!mOpen) Log(1, "Camera::Close: WARNING: called on already closed camera\n");
   const int port = mPort;
-  // 2. The ejector follows once it exists.
+  // 2. The wait thread lets go of this camera first: it must not signal an ejector being destroyed.
+  if (Ejector* ejector = mEjector.load()) {
+    if (mWaitThread != nullptr) mWaitThread->RemoveWaitCamera(this);
+    Log(2, "Camera::Close: Setting ejector to suspended state on Port=%d\n", port);
+    ejector->State_Suspend();
+    mEjector = nullptr;
+    Ejector::DestroyInstance();
+  }
   // 3.
   MakeGrabbing(0);
   mOpen = false;
@@ -378,6 +410,14 @@ void Camera::EmbedTimeStamp(unsigned char* line) {
 void Camera::SetCompleteCB(CompleteCallback cb) { mCompleteCB = cb; }
 
 void Camera::SetCmdCompleteCB(CommandCallback cb) { mCmdCompleteCB = cb; }
+
+void Camera::CmdCallback(const char* name, const char* value) {
+  if (CommandCallback callback = mCmdCompleteCB.load()) {
+    callback(0, mPort.load(), name, value);
+  } else {
+    Log(1, "Camera::CmdCallback: UNASSIGNED callback %s %s", SafeText(name), SafeText(value));
+  }
+}
 
 bool Camera::ExecCmd(const char* /*command*/, const char* /*arguments*/, char* /*result*/, int /*resultSize*/) {
   return false;

@@ -22,6 +22,7 @@
 #include "parameters/CameraParameters.h"
 
 class CameraWaitThread;
+class Ejector;
 class DriverState;
 
 // The image geometry taken at Open; the host's row size and the buffers follow it until Close.
@@ -75,6 +76,10 @@ class Camera {
   LineCounterState& GetLineCounter() { return mLineCounter; }
   CompleteCallback GetCompleteCB() const { return mCompleteCB; }
   CommandCallback GetCmdCompleteCB() const { return mCmdCompleteCB; }
+  // The ejector this camera controls, or null (read by the wait thread and the ejector thread).
+  Ejector* GetEjector() const { return mEjector.load(); }
+  // Passes a command event to the host's command callback (the ejector thread's only way out).
+  void CmdCallback(const char* name, const char* value);
 
   bool Open(int port, int* imageSize);
   void Close();
@@ -125,4 +130,5 @@ class Camera {
   CameraGeometry mGeometry;
   os::CriticalSection mGrabLock;  // serialises the acquisition start and stop of MakeGrabbing
   CameraWaitThread* mWaitThread;
+  std::atomic<Ejector*> mEjector{nullptr};  // set by Open and cleared by Close, on host threads
 };

@@ -8,6 +8,7 @@
 
 #include "Camera.h"
 #include "acquisition/CameraWaitThread.h"
+#include "ejector/Ejector.h"
 #include "driver/Log.h"
 
 namespace {
@@ -41,6 +42,8 @@ void CameraList::DestroyInstance() {
       if (camera != nullptr && camera->IsOpen()) camera->Close();
     }
   }
+  // An ejector made by an open that then failed belongs to no camera: it ends with the driver.
+  Ejector::DestroyInstance();
   {
     std::lock_guard<std::mutex> guard(gInstanceMutex);
     list = gInstance.exchange(nullptr, std::memory_order_acq_rel);
@@ -165,6 +168,17 @@ Camera* CameraList::GetByPort(int port) {
   }
   Log(1, "CameraList::GetByPort: ERROR: could not find camera on port %d\n", port);
   throw "Err";
+}
+
+Camera* CameraList::FindEjectorCamera(const Ejector* ejector) {
+  if (ejector == nullptr) {
+    Log(1, "CameraList::FindEjectorCamera: ERROR: parameter == 0\n");
+    return nullptr;
+  }
+  for (Camera* camera : mCameras) {
+    if (camera != nullptr && camera->GetEjector() == ejector) return camera;
+  }
+  return nullptr;
 }
 
 Camera* CameraList::operator[](int index) {

@@ -12,6 +12,7 @@
 
 class Camera;
 class CameraWaitThread;
+class Ejector;
 
 class CameraList {
  public:
@@ -25,6 +26,8 @@ class CameraList {
   bool IsCameraAvailable(const char* name);
   Camera* GetByName(const char* name);
   Camera* GetByPort(int port);
+  // The camera that controls this ejector, or null.
+  Camera* FindEjectorCamera(const Ejector* ejector);
   Camera* operator[](int index);
   int GetCount() const { return static_cast<int>(mCameras.size()); }
   // One pointer per camera to its name, then a null pointer. Frees the array of the previous call.

@@ -14,6 +14,7 @@
 #include "camera/Camera.h"
 #include "driver/DriverState.h"
 #include "driver/Log.h"
+#include "ejector/Ejector.h"
 #include "driver/Text.h"
 #include "os/Time.h"
 
@@ -141,13 +142,15 @@ bool Camera::SetProperty(const char* name, int value) {
     mParameters->SetParameter("DebugViewOutput", value);
     return true;
   }
-  // 5. and 6. Ejector commands: this camera drives no ejector yet.
+  // 5. and 6. Ejector commands go to the ejector this camera controls; others ignore them.
   if (StartsWithIgnoringCase(name, "EjectorLine")) {
     Log(3, "Camera::SetProperty: SetLine on port=%d, cmd: %s\n", mPort.load(), name);
+    if (Ejector* ejector = mEjector.load()) ejector->SetLine(name);
     return true;
   }
   if (StartsWithIgnoringCase(name, "EjectorStaticCommand")) {
     Log(3, "Camera::SetProperty: SetStaticCommand on port=%d, cmd: %s\n", mPort.load(), name);
+    if (Ejector* ejector = mEjector.load()) ejector->SetStaticCommand(name);
     return true;
   }
   // 7.

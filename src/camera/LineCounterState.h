@@ -16,4 +16,6 @@ struct LineCounterState {
   std::atomic<int> conveyorTimeout{0};  // "ConveyorTimeout", milliseconds
   std::atomic<int> resolution{1};       // "LineCounterResolution"
   std::atomic<int64_t> clockStamp{0};   // os::ClockMs() of the last line received
+  // Counter steps since the open, never wrapping: lets the ejector tell a lap it missed.
+  std::atomic<int64_t> steps{0};
 };

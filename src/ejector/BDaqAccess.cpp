@@ -29,9 +29,10 @@ struct Layer {
   std::map<uint32_t, BDaqDevice*> devices;  // guarded by lock
 };
 
+// Lives as long as the driver's library: the card library stays loaded until the driver goes.
 Layer& TheLayer() {
-  static Layer* layer = new Layer();  // never destroyed: the library stays loaded until exit
-  return *layer;
+  static Layer layer;
+  return layer;
 }
 
 template <typename F>

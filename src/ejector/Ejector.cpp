@@ -1,7 +1,16 @@
-// The ejector: for now its command side, the grammar of line commands and of the static command.
+// The ejector: the grammar of line commands and of the static command, the singleton's life, its
+// state machine and its worker thread.
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <new>
+
+#include "camera/Camera.h"
+#include "camera/CameraList.h"
+#include "driver/DriverState.h"
+#include "os/Time.h"
 
 #include "driver/Log.h"
 #include "ejector/Ejector.h"
@@ -176,4 +185,313 @@ EjectorCommand Ejector::GetStaticCommand() const {
   EjectorCommand command{};
   Split(word, command.bytes);
   return command;
+}
+
+// ---- the singleton, its life and its state machine ------------------------------------------
+
+namespace {
+
+std::mutex gInstanceLock;       // guards gInstance; host threads only
+Ejector* gInstance = nullptr;
+uint8_t gCommandsSeen = 0;      // the worker thread's: command bytes seen in the last 500 lines
+
+}  // namespace
+
+Ejector* Ejector::GetInstance() {
+  std::lock_guard<std::mutex> guard(gInstanceLock);
+  if (gInstance == nullptr) gInstance = new (std::nothrow) Ejector();
+  if (gInstance == nullptr) {
+    Log(1, "Ejector::GetInstance: ERROR: no valid instance\n");
+    throw "Err";
+  }
+  return gInstance;
+}
+
+void Ejector::DestroyInstance() {
+  Ejector* ejector;
+  {
+    std::lock_guard<std::mutex> guard(gInstanceLock);
+    ejector = gInstance;
+    gInstance = nullptr;
+  }
+  delete ejector;
+}
+
+Ejector::~Ejector() {
+  Log(2, "Ejector::~Ejector: entering\n");
+  Destroy();
+  Log(2, "Ejector::~Ejector: leaving\n");
+  mDevice.Close();
+  mBuffer.Free();
+}
+
+bool Ejector::Init(int deviceNumber, int library) {
+  // 1.
+  Log(2, "Ejector::Init: entering\n");
+  // 2.
+  if (mInitialized) {
+    Log(1, "Ejector::Init: already initialized\n");
+    return false;
+  }
+  // 3.
+  if (mWakeEvent == nullptr) {
+    mWakeEvent.reset(new (std::nothrow) os::AutoResetEvent(false));
+    if (mWakeEvent == nullptr) {
+      Log(1, "Ejector::Init: could not create wait event\n");
+      return false;
+    }
+  }
+  // 4.
+  if (library != 0) {
+    mDevice.OpenBioDaq(deviceNumber, false);
+  } else {
+    mDevice.OpenAdsapi(deviceNumber, false);
+  }
+  if (!mDevice.IsOpen()) {
+    Log(1, "Ejector::Init: ERROR initializing advantech\n");
+    return false;
+  }
+  // 5.
+  {
+    std::lock_guard<std::mutex> guard(mStateLock);
+    mState = eSuspended;
+  }
+  if (!mThread.IsRunning()) {
+    mThread.Start([this] {
+      Log(2, "Ejector::static_ThreadMain: entering");
+      ThreadMain();
+    });
+    Log(2, "Ejector::Init: thread created:%d\n", 1);
+  }
+  // 6.
+  mCurrentLine = 0;
+  mBuffer.Init(kLines);
+  Log(2, "Ejector::Init: leaving\n");
+  mInitialized = true;
+  return true;
+}
+
+void Ejector::SetCurrentLine(Camera* camera) {
+  mCurrentLine = camera->GetLineCounter().counter.load();
+  mStepsProcessed = camera->GetLineCounter().steps.load();
+}
+
+void Ejector::Signal() {
+  if (mWakeEvent != nullptr) mWakeEvent->Set();
+}
+
+bool Ejector::SetState(EjectorState state) {
+  Log(2, "Ejector::SetState: setting to state %d\n", static_cast<int>(state));
+  std::lock_guard<std::mutex> guard(mStateLock);
+  const int current = mState.load();
+  // 1.
+  if (state == current) {
+    Log(2, "Ejector::SetState: WARNING: state %d ignored, since it is already set\n", static_cast<int>(state));
+    return true;
+  }
+  // 2. to 4.
+  if (state == eSuspended && current != eActive_JustStarted && current != eActive) {
+    Log(1, "Ejector::SetState: WARNING: suspend state cannot come after state %d \n", current);
+    return false;
+  }
+  if (state == eActive_JustStarted && current != eSuspended) {
+    Log(1, "Ejector::SetState: WARNING: eActive_JustStarted state cannot come after state %d \n", current);
+    return false;
+  }
+  if (state == eActive && current != eActive_JustStarted) {
+    Log(1, "Ejector::SetState: WARNING: eActive state cannot come after state %d \n", current);
+    return false;
+  }
+  // 5. and 6.
+  mState = state;
+  Signal();
+  return true;
+}
+
+bool Ejector::State_Activate() {
+  if (!mInitialized) {
+    Log(1, "Ejector::State_Activate: ERROR: ejector was not initialized\n");
+    return false;
+  }
+  Log(2, "Ejector::SetState: setting to state %d\n", static_cast<int>(eActive_JustStarted));
+  std::lock_guard<std::mutex> guard(mStateLock);
+  const int current = mState.load();
+  if (current == eActive_JustStarted) {
+    Log(2, "Ejector::SetState: WARNING: state %d ignored, since it is already set\n", current);
+    Signal();
+    return true;
+  }
+  if (current == eSuspended) {
+    mState = eActive_JustStarted;
+    Signal();
+    return true;
+  }
+  Log(1, "Ejector::SetState: WARNING: eActive_JustStarted state cannot come after state %d \n", current);
+  Log(1, "Ejector::State_Activate: ERROR: could not activate ejector thread\n");
+  return false;
+}
+
+bool Ejector::State_Suspend() {
+  if (!mInitialized) {
+    Log(1, "Ejector::State_Suspend: ERROR: ejector was not initialized\n");
+    return false;
+  }
+  if (SetState(eSuspended)) {
+    mCurrentLine = 0;
+    Signal();
+    return true;
+  }
+  Log(1, "Ejector::Activate: ERROR: could not suspend ejector thread\n");
+  return false;
+}
+
+void Ejector::Destroy() {
+  Log(2, "Ejector::Destroy: entering\n");
+  if (mThread.IsRunning()) {
+    if (GetState() != eClosing) SetState(eClosing);
+    Signal();
+    mThread.Join();
+    Log(2, "EjectorThread::Destroy: thread closed\n");
+  }
+  if (mInitialized) mDevice.Close();
+  mWakeEvent.reset();
+  Log(2, "Ejector::Destroy: leaving\n");
+  mInitialized = false;
+}
+
+// ---- the worker thread ----------------------------------------------------------------------
+
+void Ejector::ThreadMain() {
+  Log(2, "Ejector::ThreadMain: entering, clock=%ld", static_cast<long>(os::ClockMs()));
+  for (;;) {
+    // 1. The auto-reset event is reset by the wake itself.
+    mWakeEvent->Wait();
+    // 2.
+    switch (mState.load()) {
+      case eSuspended:
+        Log(3, "Ejector::ThreadMain: In suspended state. Going back for waiting\n");
+        break;
+      case eActive_JustStarted:
+      case eActive: {
+        CameraList* list = CameraList::PeekInstance();
+        Camera* camera = list != nullptr ? list->FindEjectorCamera(this) : nullptr;
+        if (camera == nullptr) {
+          Log(1, "Ejector::ThreadMain: ERROR: ejector controlling camera not found. Going into suspended state\n");
+          SetState(eSuspended);
+          break;
+        }
+        try {
+          ProcessLine(camera);
+        } catch (const std::exception& e) {
+          Log(1, " Ejector::ThreadMain: exception: %s", e.what());
+        } catch (...) {
+          Log(1, " Ejector::ThreadMain: exception");
+        }
+        break;
+      }
+      case eClosing:
+        Log(2, "Ejector::ThreadMain: Detected closing state. Exiting thread\n");
+        Log(2, "Ejector::ThreadMain: leaving");
+        return;
+      default:
+        Log(1, "Ejector::ThreadMain: WARNING: unrecognized state %d\n", mState.load());
+        break;
+    }
+  }
+}
+
+void Ejector::ProcessLine(Camera* camera) {
+  const LineCounterState& counter = camera->GetLineCounter();
+  const int64_t steps = counter.steps.load(std::memory_order_relaxed);
+  const int line = counter.counter.load(std::memory_order_relaxed);
+  // 1.
+  const int current = mCurrentLine.load();
+  if (line == current) return;
+  // 2.
+  if (!mBuffer.IsAssigned(line)) {
+    if (GetState() != eActive_JustStarted) {
+      Log(1, "Ejector::ProcessLine: WARNING: Ejector commands not assigned for line %d\n", line);
+    }
+    return;
+  }
+  // 3.
+  if (GetState() == eActive_JustStarted) {
+    Log(2, "Ejector::ProcessLine: First command found -- switching now to the Active state\n");
+    SetState(eActive);
+  }
+  // A lap or more behind, the counter's value alone cannot say how far: the step total can.
+  if (steps - mStepsProcessed >= kLines) {
+    Log(1, "Ejector::ProcessLine: ERROR: %lld lines lost, the counter ran %lld steps ahead of the ejector\n",
+        static_cast<long long>((steps - mStepsProcessed) / kLines * kLines),
+        static_cast<long long>(steps - mStepsProcessed));
+  }
+  mStepsProcessed = steps;
+  // 4.
+  int count = line % kLines - current % kLines;
+  if (count < 0) count += kLines;
+  // 5.
+  if (count > 1) {
+    Log(1, "Ejector::ProcessLine: WARNING: postprocessing (%d) lines from %d to %d\n", count - 1, current + 1,
+        line - 1);
+    for (int i = 1; i <= count - 1; ++i) {
+      const int postponed = (current + i) % kLines;
+      Log(1, "Ejector::ProcessLine: postprocessing line %d\n", postponed);
+      ProcessSingleLine(camera, postponed);
+    }
+  }
+  // 6.
+  ProcessSingleLine(camera, line);
+  // 7.
+  if (line % 500 == 0) Log(2, "Ejector::ProcessLine: running, counterVal=%d", line);
+  // 8.
+  mCurrentLine = line;
+}
+
+void Ejector::ProcessSingleLine(Camera* camera, int line) {
+  // 1.
+  EjectorCommand command{};
+  if (!mBuffer.ReadCommand(line, &command)) {
+    Log(1, "Ejector::ThreadMain: ERROR: could not retrieve command for line %d\n", line);
+    return;
+  }
+  // 2.
+  const bool setAll = camera->GetParameter<bool>("EjectorSetAll");
+  const bool inverted = camera->GetParameter<bool>("EjectorInverted");
+  const bool staticMode = camera->GetParameter<bool>("EjectorStaticMode");
+  // 3.
+  if (mDevice.IsOpen() && (command.assigned != 0 || setAll)) {
+    const EjectorCommand staticCommand = GetStaticCommand();
+    int ports = mDevice.GetPortCount();
+    if (ports > 4) ports = 4;
+    for (int p = 0; p < ports; ++p) {
+      uint8_t v = staticMode ? staticCommand.bytes[p] : command.bytes[p];
+      if (inverted) v = static_cast<uint8_t>(~v);
+      const uint8_t m = command.mask[p];
+      if (m != 0) {
+        uint8_t c = 0;
+        mDevice.ReadDio(p, c);
+        v = static_cast<uint8_t>((m & v) | (~m & c));
+      }
+      mDevice.WriteDio(p, v);
+    }
+    if (DriverState::Get().logLevel.load(std::memory_order_relaxed) == 2 && !inverted) {
+      if (!staticMode) {
+        gCommandsSeen |= command.bytes[0] | command.bytes[1] | command.bytes[2] | command.bytes[3];
+        if (line % 500 == 0) {
+          if (gCommandsSeen != 0) Log(2, "Ejector::ProcessLine: Some commands found during the last 500 lines !");
+          gCommandsSeen = 0;
+        }
+      } else if (line % 500 == 0) {
+        Log(2, "Ejector::ProcessLine: static(%x %x %x %x)", staticCommand.bytes[0], staticCommand.bytes[1],
+            staticCommand.bytes[2], staticCommand.bytes[3]);
+      }
+    }
+  }
+  // 4.
+  if (command.callback != 0) {
+    Log(2, "Ejector::ProcessLine: line callback, counterVal=%d %d %d", line, command.assigned, setAll ? 1 : 0);
+    char text[12];
+    std::snprintf(text, sizeof text, "%d", line);
+    camera->CmdCallback("EjectorLine", text);
+  }
 }

@@ -1,25 +1,59 @@
 #pragma once
 // The ejector: drives up to four 8-bit output ports of the I/O card in step with the line counter
-// of the camera that controls it. This part holds the command side: line commands and the static
-// command parsed from the host's property names into the line buffer and the static bytes.
+// of the camera that controls it. Line commands and the static command arrive as the host's
+// property names; the worker thread, woken once per counter step, writes each line's bytes.
 //
-// Threads: SetLine and SetStaticCommand run on host threads (inside setProperty); the ejector
-// thread consumes the buffer and reads the static bytes and writes mCurrentLine. mCurrentLine and
-// the static bytes are atomics, so neither side ever sees half a value; the buffer has its own lock.
+// Threads: host threads create, initialise, activate, suspend and destroy it (Camera::Open and
+// Close), store commands (SetLine, SetStaticCommand) and use the card (execCmd); the grab wait
+// thread only calls Signal; the worker thread runs ThreadMain and the line processing.
+// mStateLock guards every write of mState; mState, mCurrentLine and the static bytes are atomics
+// read without it; the buffer has its own lock. The card is shared without a lock (its backends
+// allow that). The singleton pointer is guarded by a mutex of its own.
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 
+#include "ejector/DioDevice.h"
 #include "ejector/EjectorBuffer.h"
 #include "ejector/EjectorCommand.h"
+#include "os/AutoResetEvent.h"
+#include "os/Thread.h"
+
+class Camera;
+
+enum EjectorState : int { eSuspended = 0, eActive_JustStarted = 1, eActive = 2, eClosing = 3 };
 
 class Ejector {
  public:
   static constexpr int kLines = 10000;  // one record per line-counter value
 
+  // The singleton, made on first use; DestroyInstance runs the destructor and forgets it.
+  static Ejector* GetInstance();
+  static void DestroyInstance();
+
   Ejector() = default;
+  ~Ejector();
   Ejector(const Ejector&) = delete;
   Ejector& operator=(const Ejector&) = delete;
+
+  // Opens the card (library 0: ADSAPI, else BioDAQ), makes the wake event and the thread, sizes
+  // the buffer. False, with a log line, when already initialised or the card does not open.
+  bool Init(int deviceNumber, int library);
+  void ClearBuffer() { mBuffer.Clear(); }
+  // The last processed line becomes the camera's current line-counter value.
+  void SetCurrentLine(Camera* camera);
+  bool State_Activate();
+  bool State_Suspend();
+  // From the grab wait thread: the counter moved.
+  void Signal();
+  bool SetState(EjectorState state);
+  // Ends the thread, then closes the card and the event.
+  void Destroy();
+  bool IsInitialized() const { return mInitialized; }
+  EjectorState GetState() const { return static_cast<EjectorState>(mState.load()); }
+  DioDevice& Device() { return mDevice; }
 
   // "EjectorLine <line> <command>": stores the command for the line.
   void SetLine(const char* text);
@@ -35,6 +69,19 @@ class Ejector {
   EjectorBuffer& Buffer() { return mBuffer; }
 
  private:
+  void ThreadMain();
+  void ProcessLine(Camera* camera);
+  void ProcessSingleLine(Camera* camera, int line);
+
+  os::Thread mThread;
+  bool mInitialized = false;
+  std::atomic<int> mState{eSuspended};
+  std::mutex mStateLock;
+  std::unique_ptr<os::AutoResetEvent> mWakeEvent;  // made by Init; kept until Destroy
+  DioDevice mDevice;
+  // The counter's running step total when the last line was processed (the worker thread's):
+  // a pass that finds 10000 or more steps since can tell that lines were lost.
+  int64_t mStepsProcessed = 0;
   std::atomic<int> mCurrentLine{0};  // the last line processed, 0 to 9999
   EjectorBuffer mBuffer;
   // The static record's four output bytes, port 0 in the low byte: one word, so that the ejector

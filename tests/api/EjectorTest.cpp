@@ -1,0 +1,124 @@
+// The ejector in step with the line counter, through the C interface, on the virtual card.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "GrabFixture.h"
+#include "camera_sdk/VirtualControl.h"
+#include "card/VirtualCard.h"
+
+namespace {
+
+std::mutex gCommandLock;
+std::vector<std::string> gCommandEvents;  // guarded by gCommandLock
+void OnCommand(int, int port, const char* name, const char* value) {
+  std::lock_guard<std::mutex> guard(gCommandLock);
+  gCommandEvents.push_back(std::to_string(port) + " " + name + " " + value);
+}
+
+// Reads every image whole on the wait thread, so that a free-running camera never runs dry.
+DriverLibrary* gDriver = nullptr;
+int gRows = 0;
+void ReadImage(int, int port) {
+  unsigned char row[16];
+  for (int r = 0; r < gRows; ++r) gDriver->getCVLGrabRow(0, port, row, r, 0, 15);
+}
+
+class EjectorInStep : public GrabFixture {
+ protected:
+  void SetUp() override {
+    GrabFixture::SetUp();
+    unsetenv("KORVEX_DAQ");
+    daq::ResetCards();
+    card = daq::FindCard(0);
+    std::lock_guard<std::mutex> guard(gCommandLock);
+    gCommandEvents.clear();
+  }
+  // Waits until the card has seen `writes` port writes.
+  bool WaitForWrites(std::size_t writes) {
+    for (int i = 0; i < 400 && card->History().size() < writes; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return card->History().size() >= writes;
+  }
+  daq::VirtualCard* card = nullptr;
+};
+
+TEST_F(EjectorInStep, EveryCounterStepWritesItsLineAndACommandWithCallbackReachesTheHost) {
+  Settings("Mono", "Width=16\nHeight=2\nLineGrabbingMode=1\nLineCounterResolution=2\nEjectorControl=1\n");
+  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  int size[2] = {0, 0};
+  ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1) << HostLog::Messages();
+  EXPECT_TRUE(HostLog::Contains("Initializing ejector on device=0 with Adsapi library\n")) << HostLog::Messages();
+  driver.setCompleteCallback(0, 0, &GrabFixture::OnComplete);
+  driver.setCmdCallback(0, 0, &OnCommand);
+  ASSERT_EQ(driver.setProperty(0, 0, "EjectorLine 3 0000AA0F 1", 0), 1);
+  driver.setProperty(0, 0, "continuous", 1);
+  // Five chunks: the counter steps 0 -> 5; the ejector processes lines 1 to 5, four ports each.
+  std::vector<unsigned char> row(16);
+  for (int chunk = 0; chunk < 5; ++chunk) {
+    ASSERT_EQ(Pylon::Virtual::ProduceFrames(0, 1), 1);
+    ASSERT_TRUE(WaitForCallbacks(chunk + 1));
+    // Each chunk is a whole image here: reading it gives its buffer back for the next.
+    for (int r = 0; r < size[1]; ++r) driver.getCVLGrabRow(0, 0, row.data(), r, 0, 15);
+    ASSERT_TRUE(WaitForWrites(4 * static_cast<std::size_t>(chunk + 1))) << HostLog::Messages();
+  }
+  const std::vector<daq::PortWrite> writes = card->History();
+  ASSERT_EQ(writes.size(), 20u);
+  for (std::size_t i = 0; i < writes.size(); ++i) {
+    const int line = static_cast<int>(i / 4) + 1;
+    EXPECT_EQ(writes[i].port, static_cast<int>(i % 4));
+    const int expected = line == 3 ? (i % 4 == 0 ? 0x0F : i % 4 == 1 ? 0xAA : 0) : 0;
+    EXPECT_EQ(writes[i].value, expected) << "line " << line << " port " << writes[i].port;
+  }
+  {
+    std::lock_guard<std::mutex> guard(gCommandLock);
+    ASSERT_EQ(gCommandEvents.size(), 1u);
+    EXPECT_EQ(gCommandEvents[0], "0 EjectorLine 3");
+  }
+  driver.closeCVLPort(0, 0);
+  driver.finalize();
+}
+
+TEST_F(EjectorInStep, ClosingWhileTheCounterRunsEndsTheEjectorCleanly) {
+  Network("FreeRunning=1\nLineRate=100000\n", "FreeRunning=0\n");
+  Settings("Mono", "Width=16\nHeight=8\nLineGrabbingMode=1\nLineCounterResolution=2\nEjectorControl=1\n");
+  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  int size[2] = {0, 0};
+  ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1) << HostLog::Messages();
+  gDriver = &driver;
+  gRows = size[1];
+  driver.setCompleteCallback(0, 0, &ReadImage);
+  driver.setProperty(0, 0, "continuous", 1);
+  ASSERT_TRUE(WaitForWrites(400));
+  driver.closeCVLPort(0, 0);
+  const std::size_t written = card->History().size();
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(card->History().size(), written) << "no write after the close";
+  // A second open takes the ejector up again from the start.
+  ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1) << HostLog::Messages();
+  driver.finalize();
+}
+
+TEST_F(EjectorInStep, AMissingCardLibraryFailsTheOpenAndLeavesThePortClosed) {
+  setenv("KORVEX_BIODAQ", "/nonexistent/libBioDaq.so", 1);
+  Settings("General", "AdvantechLibrary=BioDAQ\n");
+  Settings("Mono", "Width=16\nHeight=2\nLineGrabbingMode=1\nLineCounterResolution=2\nEjectorControl=1\n");
+  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  int size[2] = {0, 0};
+  EXPECT_EQ(driver.openCVLPort(0, 0, "Mono", size), 0);
+  EXPECT_TRUE(HostLog::Contains("AdvantechDevice_bdaq::Open device: ERROR: -536870895\n")) << HostLog::Messages();
+  EXPECT_TRUE(HostLog::Contains("Ejector::Init: ERROR initializing advantech\n"));
+  EXPECT_EQ(driver.doCVLGrab(0, 0), 0);
+  unsetenv("KORVEX_BIODAQ");
+  driver.finalize();
+}
+
+}  // namespace
