@@ -420,12 +420,12 @@ void Ejector::ProcessLine(Camera* camera) {
     SetState(eActive);
   }
   // A lap or more behind, the counter's value alone cannot say how far: the step total can.
-  if (steps - mStepsProcessed >= kLines) {
+  const int64_t ahead = steps - mStepsProcessed.load(std::memory_order_relaxed);
+  if (ahead >= kLines) {
     Log(1, "Ejector::ProcessLine: ERROR: %lld lines lost, the counter ran %lld steps ahead of the ejector\n",
-        static_cast<long long>((steps - mStepsProcessed) / kLines * kLines),
-        static_cast<long long>(steps - mStepsProcessed));
+        static_cast<long long>(ahead / kLines * kLines), static_cast<long long>(ahead));
   }
-  mStepsProcessed = steps;
+  mStepsProcessed.store(steps, std::memory_order_relaxed);
   // 4.
   int count = line % kLines - current % kLines;
   if (count < 0) count += kLines;

@@ -79,9 +79,9 @@ class Ejector {
   std::mutex mStateLock;
   std::unique_ptr<os::AutoResetEvent> mWakeEvent;  // made by Init; kept until Destroy
   DioDevice mDevice;
-  // The counter's running step total when the last line was processed (the worker thread's):
-  // a pass that finds 10000 or more steps since can tell that lines were lost.
-  int64_t mStepsProcessed = 0;
+  // The counter's running step total when the last line was processed: a pass that finds 10000 or
+  // more steps since can tell that lines were lost. Set at activation, then the worker thread's.
+  std::atomic<int64_t> mStepsProcessed{0};
   std::atomic<int> mCurrentLine{0};  // the last line processed, 0 to 9999
   EjectorBuffer mBuffer;
   // The static record's four output bytes, port 0 in the low byte: one word, so that the ejector
