@@ -90,6 +90,11 @@ bool WaitForCallbacks(int count, int timeoutMs) {
   return gCompleted.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return gCallbacks >= count; });
 }
 
+int CallbackCount() {
+  std::lock_guard<std::mutex> guard(gMutex);
+  return gCallbacks;
+}
+
 bool WritePng(const std::string& path, const std::vector<unsigned char>& pixels, int width, int height, bool colour) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return false;
@@ -137,7 +142,7 @@ struct Summary {
 void PrintSummary(const Summary& summary) {
   std::printf("summary: %d images, %ld rows, %.0f lines per second, %d callbacks, %d errors\n", summary.images,
               summary.rows, summary.seconds > 0 ? static_cast<double>(summary.lines) / summary.seconds : 0.0,
-              gCallbacks, summary.errors);
+              CallbackCount(), summary.errors);
 }
 
 class Host {
@@ -191,10 +196,12 @@ class Host {
     std::printf("grab: %s, %d x %d, %d byte(s) per pixel, %d frames\n", camera, size[0], size[1], bytesPerPixel, count);
     Summary summary;
     const auto start = std::chrono::steady_clock::now();
+    // Images may come faster than they are read: the i-th image read is the i-th callback.
+    const int base = CallbackCount();
     mApi.setProperty(0, kPort, "continuous", 1);
     std::vector<unsigned char> pixels;
     for (int i = 0; i < count; ++i) {
-      if (!WaitForCallbacks(gCallbacks + 1, 5000)) {
+      if (!WaitForCallbacks(base + i + 1, 5000)) {
         ++summary.errors;
         break;
       }
@@ -226,13 +233,14 @@ class Host {
     const std::size_t stride = static_cast<std::size_t>(size[0]) * bytesPerPixel;
     std::vector<unsigned char> pixels, previous;
     const auto start = std::chrono::steady_clock::now();
+    const int base = CallbackCount();
     mApi.setProperty(0, kPort, "continuous", 1);
     auto stampOf = [&](const std::vector<unsigned char>& image, int row) {
       const unsigned char* line = image.data() + stride * row;
       return line[0] | (line[1] << 8) | (line[2] << 16);
     };
     for (int i = 0; i < count; ++i) {
-      if (!WaitForCallbacks(gCallbacks + 1, 10000)) {
+      if (!WaitForCallbacks(base + i + 1, 10000)) {
         ++summary.errors;
         break;
       }
