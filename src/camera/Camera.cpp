@@ -407,21 +407,6 @@ void Camera::EmbedTimeStamp(unsigned char* line) {
   line[3] = static_cast<unsigned char>(std::time(nullptr) % 255);
 }
 
-void Camera::SetCompleteCB(CompleteCallback cb) { mCompleteCB = cb; }
-
-void Camera::SetCmdCompleteCB(CommandCallback cb) { mCmdCompleteCB = cb; }
-
-void Camera::CmdCallback(const char* name, const char* value) {
-  if (CommandCallback callback = mCmdCompleteCB.load()) {
-    callback(0, mPort.load(), name, value);
-  } else {
-    Log(1, "Camera::CmdCallback: UNASSIGNED callback %s %s", SafeText(name), SafeText(value));
-  }
-}
-
-bool Camera::ExecCmd(const char* /*command*/, const char* /*arguments*/, char* /*result*/, int /*resultSize*/) {
-  return false;
-}
 
 bool Camera::Configure(unsigned /*parentWindow*/) { return false; }
 

@@ -121,4 +121,50 @@ TEST_F(EjectorInStep, AMissingCardLibraryFailsTheOpenAndLeavesThePortClosed) {
   driver.finalize();
 }
 
+TEST_F(EjectorInStep, HostCommandsReadAndWriteTheCardThroughTheEjector) {
+  Settings("General", "LogLevel=2\n");
+  Settings("Mono", "Width=16\nHeight=2\nLineGrabbingMode=1\nLineCounterResolution=2\nEjectorControl=1\n");
+  Settings("Colour", "Width=8\nHeight=2\n");
+  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  int size[2] = {0, 0};
+  ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1) << HostLog::Messages();
+  ASSERT_EQ(driver.openCVLPort(0, 1, "Colour", size), 1);
+  card->SetInput(0, 0x04);
+  auto exec = [&](const char* command, const char* arguments, int resultSize = 32) {
+    char result[32] = "untouched";
+    EXPECT_EQ(driver.execCmd(0, 0, command, arguments, result, resultSize), 1);
+    return std::string(result);
+  };
+  EXPECT_EQ(exec("WRITEBYTE", "dio0=255"), "ok");
+  uint8_t value = 0;
+  card->ReadOutput(0, &value);
+  EXPECT_EQ(value, 255);
+  EXPECT_EQ(exec("writebit", "dio1.3=1"), "ok");
+  card->ReadOutput(1, &value);
+  EXPECT_EQ(value, 0x08);
+  EXPECT_EQ(exec("readbyte", "dio1"), "8");
+  EXPECT_EQ(exec("readbit", "di0.2"), "1");
+  EXPECT_EQ(exec("readbit", "dio1.2"), "0");
+  EXPECT_EQ(exec("readbyte", "x5"), "invalidargs");
+  EXPECT_EQ(exec("writebyte", "x5"), "fail");
+  EXPECT_EQ(exec("readbyte", "di9"), "fail") << "no such port on the card";
+  // Bits outside a byte and ports that do not fit are bad arguments, never a shift or an index.
+  EXPECT_EQ(exec("readbit", "di0.9"), "invalidargs");
+  EXPECT_EQ(exec("writebit", "dio1.8=1"), "fail");
+  EXPECT_EQ(exec("writebyte", "dio-1=1"), "fail");
+  EXPECT_EQ(exec("writebyte", "dio0=256"), "fail");
+  EXPECT_EQ(exec("blink", "dio0"), "unknowncmd");
+  EXPECT_EQ(exec("readbyte", "x5", 4), "in") << "copy limit: resultSize - 1 with the terminator";
+  char untouched[8] = "as-was";
+  EXPECT_EQ(driver.execCmd(0, 1, "readbyte", "di0", untouched, 8), 1);
+  EXPECT_STREQ(untouched, "as-was") << "a camera without the ejector leaves the buffer";
+  driver.setCompleteCallback(0, 0, &GrabFixture::OnComplete);
+  driver.setCompleteCallback(0, 0, &GrabFixture::OnComplete);
+  EXPECT_TRUE(HostLog::Contains(
+      "Camera::SetCompleteCB: CB was already assigned. The new CB is the same function. \n"));
+  driver.setCmdCallback(0, 0, nullptr);
+  EXPECT_TRUE(HostLog::Contains("Camera::SetCmdCompleteCB: Resetting CmdCB to null. \n"));
+  driver.finalize();
+}
+
 }  // namespace

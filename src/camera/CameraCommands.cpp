@@ -1,0 +1,122 @@
+// The host's text commands to the ejector's I/O card, and the two callbacks.
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "camera/Camera.h"
+#include "driver/Log.h"
+#include "driver/Text.h"
+#include "ejector/Ejector.h"
+
+namespace {
+
+// The text with at most limit - 1 characters and a terminator; nothing at all when limit < 1.
+void CopyLimited(char* result, const char* text, int limit) {
+  if (limit < 1) return;
+  std::size_t count = std::strlen(text);
+  if (count > static_cast<std::size_t>(limit - 1)) count = static_cast<std::size_t>(limit - 1);
+  std::memcpy(result, text, count);
+  result[count] = '\0';
+}
+
+bool IsPort(int port) { return port >= 0 && port <= 0xFFFF; }
+bool IsBit(int bit) { return bit >= 0 && bit <= 7; }
+
+// Registers one callback with the assembled log line the host's support reads.
+template <typename Callback>
+void StoreCallback(std::atomic<Callback>& stored, Callback cb, const char* head, const char* already,
+                   const char* same, const char* reset) {
+  const Callback previous = stored.load();
+  std::string line = head;
+  if (previous != nullptr) {
+    line += already;
+    if (cb == previous) line += same;
+  }
+  if (cb == nullptr) line += reset;
+  line += "\n";
+  Log(2, "%s", line.c_str());
+  stored = cb;
+}
+
+}  // namespace
+
+bool Camera::ExecCmd(const char* command, const char* arguments, char* result, int resultSize) {
+  // 1.
+  Ejector* ejector = mEjector.load();
+  if (ejector == nullptr) {
+    Log(1, "Camera::ExecCmd: ERROR: ejector not available, port=%d", mPort.load());
+    return false;
+  }
+  // 2.
+  Log(3, "Camera::ExecCmd entering");
+  CopyLimited(result, "unknowncmd", resultSize - 1);
+  // 3. Ports and bits outside what a card and a byte have are bad arguments, never passed on.
+  DioDevice& device = ejector->Device();
+  const char* answer = "unknowncmd";
+  int port = 0, bit = 0, value = 0;
+  uint8_t byte = 0;
+  bool read = false;
+  if (EqualsIgnoringCase(command, "writebyte")) {
+    answer = std::sscanf(arguments, "dio%d=%d", &port, &value) == 2 && IsPort(port) && value >= 0 && value <= 255 &&
+                     device.WriteDio(port, static_cast<uint8_t>(value))
+                 ? "ok"
+                 : "fail";
+  } else if (EqualsIgnoringCase(command, "writebit")) {
+    answer = "fail";
+    if (std::sscanf(arguments, "dio%d.%d=%d", &port, &bit, &value) == 3 && IsPort(port) && IsBit(bit) &&
+        device.ReadDio(port, byte)) {
+      const uint8_t mask = static_cast<uint8_t>(1u << bit);
+      byte = static_cast<uint8_t>(value) != 0 ? static_cast<uint8_t>(byte | mask) : static_cast<uint8_t>(byte & ~mask);
+      if (device.WriteDio(port, byte)) answer = "ok";
+    }
+  } else if (EqualsIgnoringCase(command, "readbyte")) {
+    answer = "invalidargs";
+    if (std::sscanf(arguments, "di%d", &port) == 1 && IsPort(port)) {
+      read = device.Read(port, byte);
+      answer = "fail";
+    } else if (std::sscanf(arguments, "dio%d", &port) == 1 && IsPort(port)) {
+      read = device.ReadDio(port, byte);
+      answer = "fail";
+    }
+    value = byte;
+  } else if (EqualsIgnoringCase(command, "readbit")) {
+    answer = "invalidargs";
+    if (std::sscanf(arguments, "di%d.%d", &port, &bit) == 2 && IsPort(port) && IsBit(bit)) {
+      read = device.Read(port, byte);
+      answer = "fail";
+    } else if (std::sscanf(arguments, "dio%d.%d", &port, &bit) == 2 && IsPort(port) && IsBit(bit)) {
+      read = device.ReadDio(port, byte);
+      answer = "fail";
+    }
+    value = (byte >> bit) & 1;
+  }
+  // 4.
+  if (read) {
+    if (resultSize > 0) std::snprintf(result, static_cast<std::size_t>(resultSize), "%d", value);
+    Log(3, "Camera::ExecCmd exiting");
+    return true;
+  }
+  // 5.
+  CopyLimited(result, answer, resultSize - 1);
+  Log(3, "Camera::ExecCmd exiting");
+  return true;
+}
+
+void Camera::SetCompleteCB(CompleteCallback cb) {
+  StoreCallback(mCompleteCB, cb, "Camera::SetCompleteCB: ", "CB was already assigned. ",
+                "The new CB is the same function. ", "Resetting CB to null. ");
+}
+
+void Camera::SetCmdCompleteCB(CommandCallback cb) {
+  StoreCallback(mCmdCompleteCB, cb, "Camera::SetCmdCompleteCB: ", "CmdCB was already assigned. ",
+                "The new CmdCB is the same function. ", "Resetting CmdCB to null. ");
+}
+
+void Camera::CmdCallback(const char* name, const char* value) {
+  if (CommandCallback callback = mCmdCompleteCB.load()) {
+    callback(0, mPort.load(), name, value);
+  } else {
+    Log(1, "Camera::CmdCallback: UNASSIGNED callback %s %s", SafeText(name), SafeText(value));
+  }
+}
