@@ -37,7 +37,7 @@ tsan:
 
 # Each fuzz target for FUZZ_SECONDS, from its seeds; what it finds new goes to build/fuzz/corpus.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := FuzzSetLine FuzzSetStaticCommand FuzzDaqIni
+FUZZ_TARGETS := FuzzSetLine FuzzSetStaticCommand FuzzDaqIni FuzzExecCmd
 fuzz: setup
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS) --target $(FUZZ_TARGETS)

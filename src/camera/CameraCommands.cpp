@@ -89,7 +89,7 @@ bool Camera::ExecCmd(const char* command, const char* arguments, char* result, i
       read = device.ReadDio(port, byte);
       answer = "fail";
     }
-    value = (byte >> bit) & 1;
+    if (read) value = (byte >> bit) & 1;  // only then is bit known to lie in the byte
   }
   // 4.
   if (read) {

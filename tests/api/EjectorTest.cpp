@@ -150,6 +150,7 @@ TEST_F(EjectorInStep, HostCommandsReadAndWriteTheCardThroughTheEjector) {
   EXPECT_EQ(exec("readbyte", "di9"), "fail") << "no such port on the card";
   // Bits outside a byte and ports that do not fit are bad arguments, never a shift or an index.
   EXPECT_EQ(exec("readbit", "di0.9"), "invalidargs");
+  EXPECT_EQ(exec("readbit", "di0.822"), "invalidargs") << "no shift by the bit asked for";
   EXPECT_EQ(exec("writebit", "dio1.8=1"), "fail");
   EXPECT_EQ(exec("writebyte", "dio-1=1"), "fail");
   EXPECT_EQ(exec("writebyte", "dio0=256"), "fail");
