@@ -11,15 +11,6 @@
 
 namespace {
 
-// The text with at most limit - 1 characters and a terminator; nothing at all when limit < 1.
-void CopyLimited(char* result, const char* text, int limit) {
-  if (limit < 1) return;
-  std::size_t count = std::strlen(text);
-  if (count > static_cast<std::size_t>(limit - 1)) count = static_cast<std::size_t>(limit - 1);
-  std::memcpy(result, text, count);
-  result[count] = '\0';
-}
-
 bool IsPort(int port) { return port >= 0 && port <= 0xFFFF; }
 bool IsBit(int bit) { return bit >= 0 && bit <= 7; }
 

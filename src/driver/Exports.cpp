@@ -24,14 +24,7 @@ namespace {
 const char* const kDriverVersion = "1,0,1,41";
 
 // Copies "error" with the copy limit resultSize - 1; a buffer of no size gets nothing.
-void WriteErrorResult(char* result, int resultSize) {
-  if (result == nullptr || resultSize <= 0) return;
-  const char* const text = "error";
-  std::size_t count = std::strlen(text);
-  if (count > static_cast<std::size_t>(resultSize - 1)) count = static_cast<std::size_t>(resultSize - 1);
-  std::memcpy(result, text, count);
-  result[count] = '\0';
-}
+void WriteErrorResult(char* result, int resultSize) { CopyLimited(result, "error", resultSize); }
 
 // A port lookup never creates a list: without one no port is open, and a stray call after finalize
 // must not leave a list and its wait thread behind.

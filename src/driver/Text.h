@@ -2,6 +2,7 @@
 // Small text helpers shared by the subsystems.
 
 #include <cctype>
+#include <cstring>
 
 // ASCII comparison without regard to case; a null text equals nothing.
 inline bool EqualsIgnoringCase(const char* a, const char* b) {
@@ -10,4 +11,14 @@ inline bool EqualsIgnoringCase(const char* a, const char* b) {
     if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b))) return false;
   }
   return *a == *b;
+}
+
+// Copies at most limit - 1 characters of the text and a terminator into the host's buffer;
+// nothing at all when limit < 1 or the buffer is null.
+inline void CopyLimited(char* out, const char* text, int limit) {
+  if (out == nullptr || text == nullptr || limit < 1) return;
+  std::size_t count = std::strlen(text);
+  if (count > static_cast<std::size_t>(limit - 1)) count = static_cast<std::size_t>(limit - 1);
+  std::memcpy(out, text, count);
+  out[count] = '\0';
 }
