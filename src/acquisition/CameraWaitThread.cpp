@@ -45,10 +45,18 @@ void CameraWaitThread::RemoveWaitCamera(Camera* camera) {
     std::unique_lock<std::mutex> guard(mLock);
     mWaitList.erase(std::remove(mWaitList.begin(), mWaitList.end(), camera), mWaitList.end());
     mNewCameraEvent.Signal();
-    // From a host thread: wait until a result of this camera being handled is done with.
-    if (!os::Thread::IsCurrent(mThread)) mHandled.wait(guard, [&] { return mHandling != camera; });
   }
+  LetGoOf(camera);
   Log(3, "CameraWaitThread::RemoveWaitCamera: leaving, port=%d\n", camera->GetPort());
+}
+
+void CameraWaitThread::LetGoOf(Camera* camera) {
+  if (os::Thread::IsCurrent(mThread)) return;  // the wait thread holds nothing while it asks
+  std::unique_lock<std::mutex> guard(mLock);
+  if (mHandling != camera) return;
+  // The handling under way ends; a later one of the same camera (still listed) reads afresh.
+  const uint64_t handled = mHandledCount;
+  mHandled.wait(guard, [&] { return mHandling != camera || mHandledCount != handled; });
 }
 
 void CameraWaitThread::AddWaitCameras(Pylon::WaitObjects& waitSet, std::vector<Camera*>& cameraOfIndex) {
@@ -132,6 +140,7 @@ int CameraWaitThread::ThreadMain() {
       {
         std::lock_guard<std::mutex> guard(mLock);
         mHandling = nullptr;
+        ++mHandledCount;
       }
       mHandled.notify_all();
     } catch (...) {

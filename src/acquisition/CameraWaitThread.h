@@ -4,11 +4,13 @@
 // grabs.
 //
 // Threads: host threads (and the wait thread itself, when a single grab ends) call StoreWaitCamera
-// and RemoveWaitCamera; the rest runs on the wait thread. mLock guards mWaitList and mHandling.
+// and RemoveWaitCamera, host threads LetGoOf; the rest runs on the wait thread. mLock guards
+// mWaitList, mHandling and mHandledCount.
 // RemoveWaitCamera called from a host thread returns only once the wait thread is not handling
 // that camera, so a camera can be closed and freed right after it.
 
 #include <atomic>
+#include <cstdint>
 #include <condition_variable>
 #include <mutex>
 #include <vector>
@@ -27,6 +29,9 @@ class CameraWaitThread {
 
   void StoreWaitCamera(Camera* camera);
   void RemoveWaitCamera(Camera* camera);
+  // From a host thread: returns once a result of `camera` being handled now is done with, so
+  // that what that handling read of the camera (its ejector link) is no longer in use.
+  void LetGoOf(Camera* camera);
 
   static int FailureCount() { return sFailureCount; }
 
@@ -43,6 +48,7 @@ class CameraWaitThread {
   Pylon::AlertableWaitObject mNewCameraEvent{false, false};
   std::vector<Camera*> mWaitList;  // guarded by mLock; not owned
   Camera* mHandling = nullptr;     // guarded by mLock: the camera whose result is being handled
+  uint64_t mHandledCount = 0;      // guarded by mLock: results handled, so a waiter sees one end
   std::mutex mLock;
   std::condition_variable mHandled;
   static std::atomic<int> sFailureCount;

@@ -53,7 +53,9 @@ bool Camera::Open(int port, int* imageSize) {
   mDriverState->debugOutputLevel = 3;
   // 4. and 5.
   try {
-    return OpenSteps(port, imageSize);
+    if (OpenSteps(port, imageSize)) return true;
+    ReleaseEjector(port);
+    return false;
   } catch (const GenICam::GenericException& e) {
     Log(1, "Camera::Open: GenICam API ERROR, port %d: %s\n", port, e.GetDescription());
     mPort = -1;
@@ -110,8 +112,19 @@ bool Camera::OpenSteps(int port, int* imageSize) {
       }
       if (!ejector->Init(device, library)) throw std::runtime_error("the ejector could not be initialised");
     }
+    // Control moves here: a camera that had it forgets the ejector, and the wait thread is done
+    // with whatever it read of that link, before the ejector can be destroyed through this one.
     CameraList* list = CameraList::GetInstance();
-    for (int i = 0; i < list->GetCount(); ++i) (*list)[i]->GetParameters().SetParameter("EjectorControl", false);
+    for (int i = 0; i < list->GetCount(); ++i) {
+      Camera* other = (*list)[i];
+      other->GetParameters().SetParameter("EjectorControl", false);
+      if (other == this || other->mEjector.load() == nullptr) continue;
+      {
+        std::unique_lock<std::shared_mutex> unlink(other->mEjectorLock);
+        other->mEjector = nullptr;
+      }
+      if (mWaitThread != nullptr) mWaitThread->LetGoOf(other);
+    }
     parameters.SetParameter("EjectorControl", true);
     mEjector = ejector;
     Log(2, "Camera::Open: Activating Ejector on port %d\n", port);
@@ -256,14 +269,8 @@ void Camera::Close() {
   Log(2, "Camera::Close: entering\n");
   if (!mOpen) Log(1, "Camera::Close: WARNING: called on already closed camera\n");
   const int port = mPort;
-  // 2. The wait thread lets go of this camera first: it must not signal an ejector being destroyed.
-  if (Ejector* ejector = mEjector.load()) {
-    if (mWaitThread != nullptr) mWaitThread->RemoveWaitCamera(this);
-    Log(2, "Camera::Close: Setting ejector to suspended state on Port=%d\n", port);
-    ejector->State_Suspend();
-    mEjector = nullptr;
-    Ejector::DestroyInstance();
-  }
+  // 2.
+  ReleaseEjector(port);
   // 3.
   MakeGrabbing(0);
   mOpen = false;
@@ -271,8 +278,24 @@ void Camera::Close() {
   Log(2, "Camera::Close: leaving on port %d\n", port);
 }
 
+void Camera::ReleaseEjector(int port) {
+  Ejector* ejector = mEjector.load();
+  if (ejector == nullptr) return;
+  // The wait thread lets go of this camera first: it must not signal an ejector being destroyed.
+  if (mWaitThread != nullptr) mWaitThread->RemoveWaitCamera(this);
+  Log(2, "Camera::Close: Setting ejector to suspended state on Port=%d\n", port);
+  ejector->State_Suspend();
+  {
+    std::unique_lock<std::shared_mutex> unlink(mEjectorLock);
+    mEjector = nullptr;
+  }
+  Ejector::DestroyInstance();
+}
+
 void Camera::CleanupOnClose() {
   Log(2, "Camera::CleanupOnClose: entering\n");
+  // An open that failed after the ejector step leaves no ejector behind.
+  ReleaseEjector(mPort);
   mPort = -1;
   mOpen = false;
   MakeGrabbing(0);

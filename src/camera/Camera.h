@@ -7,9 +7,13 @@
 // flags, the callbacks, the geometry and the line counter. The flags and callbacks shared with it
 // are atomics; the geometry is fixed between Open and Close; the buffer sets lock what they share.
 // MakeGrabbing is serialised by mGrabLock (host and wait thread may both stop a grab).
+// The ejector link is read by the wait thread (Signal), the ejector thread (which camera controls
+// it) and host calls under mEjectorLock; whoever clears it makes the wait thread let go of the
+// camera before the ejector can be destroyed.
 
 #include <atomic>
 #include <memory>
+#include <shared_mutex>
 #include <string>
 
 #include "KorvexEjector.h"
@@ -105,6 +109,8 @@ class Camera {
 
  private:
   bool OpenSteps(int port, int* imageSize);
+  // Takes the camera off the wait thread, suspends the ejector it controls, forgets and destroys it.
+  void ReleaseEjector(int port);
 
   // The SDK objects come first: the buffer sets hold the stream grabber and are destroyed before it.
   Pylon::CBaslerGigECamera mCamera;
@@ -131,4 +137,7 @@ class Camera {
   os::CriticalSection mGrabLock;  // serialises the acquisition start and stop of MakeGrabbing
   CameraWaitThread* mWaitThread;
   std::atomic<Ejector*> mEjector{nullptr};  // set by Open and cleared by Close, on host threads
+  // Held shared by host calls that use the linked ejector (ExecCmd, the ejector property names) and
+  // exclusively while the link is cleared, so that no such call still holds an ejector destroyed.
+  std::shared_mutex mEjectorLock;
 };

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <shared_mutex>
 #include <string>
 
 #include "camera/Camera.h"
@@ -33,7 +34,8 @@ void StoreCallback(std::atomic<Callback>& stored, Callback cb, const char* head,
 }  // namespace
 
 bool Camera::ExecCmd(const char* command, const char* arguments, char* result, int resultSize) {
-  // 1.
+  // 1. Held to the end: a close on another thread destroys the ejector only after letting go of it.
+  std::shared_lock<std::shared_mutex> use(mEjectorLock);
   Ejector* ejector = mEjector.load();
   if (ejector == nullptr) {
     Log(1, "Camera::ExecCmd: ERROR: ejector not available, port=%d", mPort.load());

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -145,11 +146,13 @@ bool Camera::SetProperty(const char* name, int value) {
   // 5. and 6. Ejector commands go to the ejector this camera controls; others ignore them.
   if (StartsWithIgnoringCase(name, "EjectorLine")) {
     Log(3, "Camera::SetProperty: SetLine on port=%d, cmd: %s\n", mPort.load(), name);
+    std::shared_lock<std::shared_mutex> use(mEjectorLock);
     if (Ejector* ejector = mEjector.load()) ejector->SetLine(name);
     return true;
   }
   if (StartsWithIgnoringCase(name, "EjectorStaticCommand")) {
     Log(3, "Camera::SetProperty: SetStaticCommand on port=%d, cmd: %s\n", mPort.load(), name);
+    std::shared_lock<std::shared_mutex> use(mEjectorLock);
     if (Ejector* ejector = mEjector.load()) ejector->SetStaticCommand(name);
     return true;
   }

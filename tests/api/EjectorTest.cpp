@@ -27,8 +27,8 @@ void OnCommand(int, int port, const char* name, const char* value) {
 DriverLibrary* gDriver = nullptr;
 int gRows = 0;
 void ReadImage(int, int port) {
-  unsigned char row[16];
-  for (int r = 0; r < gRows; ++r) gDriver->getCVLGrabRow(0, port, row, r, 0, 15);
+  unsigned char row[3 * 8];  // eight pixels, RGB on the colour camera
+  for (int r = 0; r < gRows; ++r) gDriver->getCVLGrabRow(0, port, row, r, 0, 7);
 }
 
 class EjectorInStep : public GrabFixture {
@@ -165,6 +165,92 @@ TEST_F(EjectorInStep, HostCommandsReadAndWriteTheCardThroughTheEjector) {
       "Camera::SetCompleteCB: CB was already assigned. The new CB is the same function. \n"));
   driver.setCmdCallback(0, 0, nullptr);
   EXPECT_TRUE(HostLog::Contains("Camera::SetCmdCompleteCB: Resetting CmdCB to null. \n"));
+  driver.finalize();
+}
+
+// Control moves to the camera opened last: its counter drives the ejector, and closing the camera
+// that lost control leaves the ejector running for the other.
+TEST_F(EjectorInStep, ControlMovesToTheCameraOpenedLastAndSurvivesTheOtherClosing) {
+  Network("FreeRunning=1\nLineRate=50000\n", "FreeRunning=1\nLineRate=50000\n");
+  const std::string lineMode = "Height=8\nLineGrabbingMode=1\nLineCounterResolution=2\nEjectorControl=1\n";
+  Settings("Mono", "Width=16\n" + lineMode);
+  Settings("Colour", "Width=8\n" + lineMode);
+  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  int size[2] = {0, 0};
+  gDriver = &driver;
+  gRows = 8;
+  for (int port : {0, 1}) {
+    ASSERT_EQ(driver.openCVLPort(0, port, port == 0 ? "Mono" : "Colour", size), 1) << HostLog::Messages();
+    driver.setCompleteCallback(0, port, &ReadImage);
+    driver.setCmdCallback(0, port, &OnCommand);
+    driver.setProperty(0, port, "continuous", 1);
+  }
+  int controls = -1;
+  ASSERT_EQ(driver.getProperty(0, 0, "EjectorControl", &controls), 1);
+  EXPECT_EQ(controls, 0) << "the first camera gave up control";
+  ASSERT_TRUE(WaitForWrites(200));
+  driver.closeCVLPort(0, 0);
+  card->ClearHistory();
+  ASSERT_TRUE(WaitForWrites(200)) << "the ejector still follows the colour camera";
+  // A callback line well ahead of the counter comes back through the controlling camera's port.
+  for (int line = 0; line < 10000; line += 50) {
+    driver.setProperty(0, 1, ("EjectorLine " + std::to_string(line) + " 00000000 1").c_str(), 0);
+  }
+  for (int i = 0; i < 400; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::lock_guard<std::mutex> guard(gCommandLock);
+    if (!gCommandEvents.empty()) break;
+  }
+  {
+    std::lock_guard<std::mutex> guard(gCommandLock);
+    ASSERT_FALSE(gCommandEvents.empty());
+    EXPECT_EQ(gCommandEvents[0].substr(0, 14), "1 EjectorLine ");
+  }
+  driver.closeCVLPort(0, 1);
+  const std::size_t written = card->History().size();
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(card->History().size(), written);
+  driver.finalize();
+}
+
+// Host callbacks that call back into the driver: the command callback books the next line, the
+// completion callback reads a port, and a host thread writes another port all the while.
+std::atomic<int> gChained{0};
+void BookNextLine(int, int port, const char* name, const char* value) {
+  if (std::string(name) != "EjectorLine") return;
+  ++gChained;
+  const std::string next = "EjectorLine " + std::to_string((std::atoi(value) + 20) % 10000) + " 00000001 1";
+  gDriver->setProperty(0, port, next.c_str(), 0);
+}
+void ReadImageAndPort(int grabber, int port) {
+  ReadImage(grabber, port);
+  char result[8];
+  gDriver->execCmd(0, port, "readbyte", "dio3", result, sizeof result);
+}
+
+TEST_F(EjectorInStep, CallbacksMayCallTheDriverWhileTheHostWritesTheCard) {
+  Network("FreeRunning=1\nLineRate=100000\n", "FreeRunning=0\n");
+  Settings("Mono", "Width=16\nHeight=8\nLineGrabbingMode=1\nLineCounterResolution=2\nEjectorControl=1\n");
+  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  int size[2] = {0, 0};
+  ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1) << HostLog::Messages();
+  gDriver = &driver;
+  gRows = size[1];
+  gChained = 0;
+  driver.setCompleteCallback(0, 0, &ReadImageAndPort);
+  driver.setCmdCallback(0, 0, &BookNextLine);
+  driver.setProperty(0, 0, "EjectorLine 20 00000001 1", 0);
+  driver.setProperty(0, 0, "continuous", 1);
+  std::atomic<bool> stop{false};
+  std::thread host([&] {
+    char result[8];
+    for (int i = 0; !stop; ++i) driver.execCmd(0, 0, "writebyte", i % 2 ? "dio3=1" : "dio3=0", result, 8);
+  });
+  EXPECT_TRUE(WaitFor(gChained, 20, 4000)) << "each callback books the next: " << gChained;
+  // The port closes under the host's feet: grabbing, callbacks and card commands all running.
+  driver.closeCVLPort(0, 0);
+  stop = true;
+  host.join();
   driver.finalize();
 }
 
