@@ -23,8 +23,9 @@ namespace {
 
 // Built once, on first use; a function-local static is initialised once even when two threads
 // arrive together.
-const std::map<std::string, std::string>& PropertyNames() {
-  static const std::map<std::string, std::string> names = {
+// Looked up by the host's text itself (std::less<>), so that no key string is made per call.
+const std::map<std::string, std::string, std::less<>>& PropertyNames() {
+  static const std::map<std::string, std::string, std::less<>> names = {
       {"Exposure", "ExposureTimeAbs"},
       {"Shutter", "ExposureTimeAbs"},
       {"Gain", "All_GainRaw"},
@@ -51,15 +52,9 @@ const std::map<std::string, std::string>& PropertyNames() {
   return names;
 }
 
-std::string Translate(const char* name) {
+const char* Translate(const char* name) {
   const auto found = PropertyNames().find(name);
-  return found != PropertyNames().end() ? found->second : std::string(name);
-}
-
-bool StartsWithIgnoringCase(const char* text, const char* prefix) {
-  const std::size_t length = std::strlen(prefix);
-  if (std::strlen(text) < length) return false;
-  return EqualsIgnoringCase(std::string(text, length).c_str(), prefix);
+  return found != PropertyNames().end() ? found->second.c_str() : name;
 }
 
 // The parameter's value as the host's int: range-tested for 64-bit integers, enumerations and doubles.
@@ -82,7 +77,7 @@ bool ValueAsInt(const Param_& parameter, int* value) {
 
 bool Camera::GetProperty(const char* name, int* value) {
   Log(3, "Camera::GetProperty: prop=%s \n", name);
-  const std::string translated = Translate(name);
+  const char* translated = Translate(name);
   // 1.
   if (EqualsIgnoringCase(name, "PixelSize")) {
     *value = mBitsPerPixel;
@@ -110,17 +105,17 @@ bool Camera::GetProperty(const char* name, int* value) {
     return true;
   }
   // 6.
-  Param_* parameter = mParameters->Has(translated.c_str()) ? mParameters->GetParam(translated.c_str()) : nullptr;
+  Param_* parameter = mParameters->Has(translated) ? mParameters->GetParam(translated) : nullptr;
   if (parameter == nullptr) return false;
   if (parameter->has_option("NodeName")) {
     if (GenApi::INodeMap* nodeMap = mCamera.GetNodeMap()) mParameters->UpdateParameter(*nodeMap, *parameter);
   }
-  return mParameters->WithParameter(translated.c_str(), [&](Param_& p) { return ValueAsInt(p, value); });
+  return mParameters->WithParameter(translated, [&](Param_& p) { return ValueAsInt(p, value); });
 }
 
 bool Camera::SetProperty(const char* name, int value) {
   Log(3, "Camera::SetProperty: prop=%s value=%d \n", name, value);
-  const std::string translated = Translate(name);
+  const char* translated = Translate(name);
   // 1.
   if (EqualsIgnoringCase(name, "continuous") || EqualsIgnoringCase(name, "continous")) {
     SetContinuousGrab(value != 0);
@@ -168,8 +163,8 @@ bool Camera::SetProperty(const char* name, int value) {
     return true;
   }
   // 9.
-  if (!mParameters->Has(translated.c_str())) return false;
-  const bool set = mParameters->WithParameter(translated.c_str(), [&](Param_& p) {
+  if (!mParameters->Has(translated)) return false;
+  const bool set = mParameters->WithParameter(translated, [&](Param_& p) {
     switch (p.kind()) {
       case Param_::Kind::Int: static_cast<Param<int>&>(p).value = value; return true;
       case Param_::Kind::Int64: static_cast<Param<int64_t>&>(p).value = value; return true;
@@ -180,7 +175,7 @@ bool Camera::SetProperty(const char* name, int value) {
     }
   });
   if (!set) return false;
-  Param_* parameter = mParameters->GetParam(translated.c_str());
+  Param_* parameter = mParameters->GetParam(translated);
   if (parameter->has_option("NodeName")) {
     if (GenApi::INodeMap* nodeMap = mCamera.GetNodeMap()) mParameters->ApplyParameter(*nodeMap, *parameter);
   }
@@ -189,9 +184,9 @@ bool Camera::SetProperty(const char* name, int value) {
 
 bool Camera::GetRange(const char* name, int* minimum, int* maximum) {
   Log(2, "Camera::GetRange: entering prop=%s \n", name);
-  const std::string translated = Translate(name);
-  if (!mParameters->Has(translated.c_str())) return false;
-  const bool known = mParameters->WithParameter(translated.c_str(), [&](Param_& p) {
+  const char* translated = Translate(name);
+  if (!mParameters->Has(translated)) return false;
+  const bool known = mParameters->WithParameter(translated, [&](Param_& p) {
     switch (p.kind()) {
       case Param_::Kind::Int:
       case Param_::Kind::Int64:

@@ -13,6 +13,17 @@ inline bool EqualsIgnoringCase(const char* a, const char* b) {
   return *a == *b;
 }
 
+// Whether the text begins with the prefix, ASCII case ignored.
+inline bool StartsWithIgnoringCase(const char* text, const char* prefix) {
+  if (text == nullptr || prefix == nullptr) return false;
+  for (; *prefix != '\0'; ++text, ++prefix) {
+    if (std::tolower(static_cast<unsigned char>(*text)) != std::tolower(static_cast<unsigned char>(*prefix))) {
+      return false;  // also at the text's end, where *text is 0 and the prefix goes on
+    }
+  }
+  return true;
+}
+
 // Copies at most limit - 1 characters of the text and a terminator into the host's buffer;
 // nothing at all when limit < 1 or the buffer is null.
 inline void CopyLimited(char* out, const char* text, int limit) {

@@ -50,6 +50,8 @@ namespace {
 
 std::atomic<int> gCompleted{0};
 void OnComplete(int, int) { ++gCompleted; }
+std::atomic<int> gLineCallbacks{0};
+void OnCommand(int, int, const char*, const char*) { ++gLineCallbacks; }
 
 class SteadyStateAllocation : public ::testing::Test {
  protected:
@@ -70,13 +72,15 @@ class SteadyStateAllocation : public ::testing::Test {
 
   // Opens the camera with `settings`, grabs continuously, produces `warmUp` frames that only the
   // first image's overlap takes, then reads `images` whole images of `framesPerImage` camera frames
-  // each; returns the allocations counted over the last half.
-  long AllocationsWhileGrabbing(const char* settings, int warmUp, int framesPerImage, int images) {
+  // each, calling `perImage` after each; returns the allocations counted over the last half.
+  long AllocationsWhileGrabbing(const char* settings, int warmUp, int framesPerImage, int images,
+                                void (*perImage)(DriverLibrary&, int image) = nullptr) {
     std::ofstream(systemPath / "Korvex.ini") << "[Mono]\n" << settings;
     EXPECT_EQ(driver.initialize(systemPath.c_str(), nullptr), 1);
     int size[2] = {0, 0};
     EXPECT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1);
     driver.setCompleteCallback(0, 0, &OnComplete);
+    driver.setCmdCallback(0, 0, &OnCommand);
     driver.setProperty(0, 0, "continuous", 1);
     std::vector<unsigned char> row(static_cast<std::size_t>(size[0]));
     gCompleted = 0;
@@ -86,6 +90,7 @@ class SteadyStateAllocation : public ::testing::Test {
       Pylon::Virtual::ProduceFrames(0, framesPerImage);
       for (int i = 0; i < 2000 && gCompleted <= image; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
       for (int r = 0; r < size[1]; ++r) driver.getCVLGrabRow(0, 0, row.data(), r, 0, size[0] - 1);
+      if (perImage != nullptr) perImage(driver, image);
     }
     gCounting = false;
     EXPECT_GE(gCompleted, images);
@@ -107,6 +112,25 @@ TEST_F(SteadyStateAllocation, LineCounterModeChunksAndRows) {
                                      "LineCounterResolution=100\nDelay=0\nEmbedTimeStamp=1\n",
                                      1, 4, 40),
             0);
+}
+
+// The ejector's lines (four port writes each, a callback for some), the host's line commands and
+// its card commands, all while chunks flow.
+TEST_F(SteadyStateAllocation, LineCounterModeWithTheEjectorLineAndCardCommands) {
+  gLineCallbacks = 0;
+  const long allocations = AllocationsWhileGrabbing(
+      "Width=2048\nHeight=400\nLineGrabbingMode=1\nLineCounterResolution=100\nDelay=0\nEjectorControl=1\n", 0, 4,
+      40, [](DriverLibrary& driver, int image) {
+        char command[40];
+        std::snprintf(command, sizeof command, "EjectorLine %d 0000AA0F 1 000000FF", image * 4 + 6);
+        driver.setProperty(0, 0, command, 0);
+        char result[8];
+        driver.execCmd(0, 0, "writebyte", image % 2 ? "dio3=1" : "dio3=0", result, sizeof result);
+        driver.execCmd(0, 0, "readbit", "dio3.0", result, sizeof result);
+        driver.execCmd(0, 0, "readbyte", "di0", result, sizeof result);
+      });
+  EXPECT_EQ(allocations, 0);
+  EXPECT_GE(gLineCallbacks, 30) << "the booked lines were processed";
 }
 
 }  // namespace
