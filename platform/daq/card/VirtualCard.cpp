@@ -59,10 +59,12 @@ void Build(Table& table) {
 
 }  // namespace
 
-int64_t NowUs() {
-  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
+
+int64_t NowUs() { return NowNs() / 1000; }
 
 VirtualCard::VirtualCard(int deviceNumber, int outputChannels, int inputChannels)
     : mDeviceNumber(deviceNumber),
@@ -88,12 +90,12 @@ CardStatus VirtualCard::Write(int port, uint8_t value) {
   if (delayUs > 0) std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
   std::lock_guard<std::mutex> guard(mLock);
   mOutputs[static_cast<std::size_t>(port)] = value;
-  const PortWrite write{NowUs(), port, value};
+  const PortWrite write{NowNs(), port, value};
   mHistory[mHistoryNext] = write;
   mHistoryNext = (mHistoryNext + 1) % kHistorySize;
   mHistoryCount = std::min(mHistoryCount + 1, kHistorySize);
   if (mTrace != nullptr) {
-    std::fprintf(mTrace, "%lld,%d,%d,%d\n", static_cast<long long>(write.timeUs), mDeviceNumber, port, value);
+    std::fprintf(mTrace, "%lld,%d,%d,%d\n", static_cast<long long>(write.timeNs / 1000), mDeviceNumber, port, value);
     std::fflush(mTrace);
   }
   return CardStatus::kOk;

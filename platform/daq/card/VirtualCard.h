@@ -21,7 +21,7 @@ namespace daq {
 enum class CardStatus { kOk, kNoDevice, kBadPort, kRefused };
 
 struct PortWrite {
-  int64_t timeUs;  // monotonic microseconds
+  int64_t timeNs;  // monotonic nanoseconds (the steady clock's, as NowNs)
   int port;
   uint8_t value;
 };
@@ -85,7 +85,8 @@ VirtualCard* FindCard(int deviceNumber);
 std::vector<std::unique_ptr<VirtualCard>> ReadCards(const std::string& fileName);
 // Forgets every card and builds the table again from KORVEX_DAQ. Only while no card is in use.
 void ResetCards();
-// Monotonic microseconds, the clock of the trace.
+// The steady clock in nanoseconds (the history's) and in microseconds (the trace's).
+int64_t NowNs();
 int64_t NowUs();
 
 }  // namespace daq
