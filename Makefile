@@ -21,6 +21,7 @@ demo: build
 	$(HOST) grab "Basler ruL2098-10gc (21000002)" 3
 	$(HOST) linegrab "Basler raL2048-48gm (21000001)" 5
 	$(HOST) linegrab "Basler ruL2098-10gc (21000002)" 5
+	$(HOST) conveyor "Basler raL2048-48gm (21000001)" 100000
 	@echo "demo: the pictures are in $(DEMO)/pictures, the driver's log in $(DEMO)/system"
 
 test: build

@@ -9,6 +9,7 @@ packages=(
   libbenchmark-dev
   libpng-dev
   clang libclang-rt-dev
+  gnuplot-nox
 )
 
 missing=()

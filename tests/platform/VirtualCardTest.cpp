@@ -71,6 +71,10 @@ TEST_F(VirtualCards, EveryOutputWriteIsTracedAsMicrosecondsDevicePortAndDecimalV
   ASSERT_NE(card, nullptr);
   ASSERT_EQ(card->Write(3, 200), daq::CardStatus::kOk);
   ASSERT_EQ(card->Write(0, 7), daq::CardStatus::kOk);
+  // Buffered until a handle of the card is closed.
+  AdsHandle handle = 0;
+  ASSERT_EQ(DRV_DeviceOpen(1, &handle), kAdsSuccess);
+  ASSERT_EQ(DRV_DeviceClose(&handle), kAdsSuccess);
   std::ifstream in(trace);
   std::string header, first, second;
   std::getline(in, header);

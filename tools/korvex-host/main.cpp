@@ -10,8 +10,11 @@
 //                                  rows repeat
 //     get CAMERA PROPERTY          one property
 //     set CAMERA PROPERTY VALUE    one property
-
-#include <png.h>
+//     conveyor CAMERA STEPS        the conveyor inspection over STEPS counter steps with the
+//                                  ejector --offset steps (default 1000) downstream of the camera,
+//                                  the belt at --line-rate lines a second (default 40000);
+//                                  the rig (a virtual network and card of its own) is set up under
+//                                  the system path
 
 #include <atomic>
 #include <chrono>
@@ -24,106 +27,14 @@
 #include <string>
 #include <vector>
 
+#include "Conveyor.h"
+#include "HostSupport.h"
 #include "KorvexEjector.h"
 #include "os/DynamicLibrary.h"
 
+using namespace host;
+
 namespace {
-
-struct DriverApi {
-  decltype(&::initialize) initialize = nullptr;
-  decltype(&::finalize) finalize = nullptr;
-  decltype(&::openCVLPort) openCVLPort = nullptr;
-  decltype(&::closeCVLPort) closeCVLPort = nullptr;
-  decltype(&::getCVLGrabRow) getCVLGrabRow = nullptr;
-  decltype(&::setCompleteCallback) setCompleteCallback = nullptr;
-  decltype(&::setCmdCallback) setCmdCallback = nullptr;
-  decltype(&::getProperty) getProperty = nullptr;
-  decltype(&::setProperty) setProperty = nullptr;
-  decltype(&::getPropertyRange) getPropertyRange = nullptr;
-  decltype(&::getCVLCameraConfigNames) getCVLCameraConfigNames = nullptr;
-  decltype(&::getCVLMaxNoOfGrabbers) getCVLMaxNoOfGrabbers = nullptr;
-  decltype(&::getCVLMaxNoOfPorts) getCVLMaxNoOfPorts = nullptr;
-  decltype(&::getCVLNoOfSupportedCameras) getCVLNoOfSupportedCameras = nullptr;
-};
-
-template <typename F>
-bool Resolve(const os::DynamicLibrary& library, const char* name, F& function) {
-  function = reinterpret_cast<F>(library.Symbol(name));
-  if (function == nullptr) std::fprintf(stderr, "korvex-host: the driver has no export %s\n", name);
-  return function != nullptr;
-}
-
-bool ResolveAll(const os::DynamicLibrary& library, DriverApi& api) {
-  return Resolve(library, "initialize", api.initialize) && Resolve(library, "finalize", api.finalize) &&
-         Resolve(library, "openCVLPort", api.openCVLPort) && Resolve(library, "closeCVLPort", api.closeCVLPort) &&
-         Resolve(library, "getCVLGrabRow", api.getCVLGrabRow) &&
-         Resolve(library, "setCompleteCallback", api.setCompleteCallback) &&
-         Resolve(library, "setCmdCallback", api.setCmdCallback) && Resolve(library, "getProperty", api.getProperty) &&
-         Resolve(library, "setProperty", api.setProperty) &&
-         Resolve(library, "getPropertyRange", api.getPropertyRange) &&
-         Resolve(library, "getCVLCameraConfigNames", api.getCVLCameraConfigNames) &&
-         Resolve(library, "getCVLMaxNoOfGrabbers", api.getCVLMaxNoOfGrabbers) &&
-         Resolve(library, "getCVLMaxNoOfPorts", api.getCVLMaxNoOfPorts) &&
-         Resolve(library, "getCVLNoOfSupportedCameras", api.getCVLNoOfSupportedCameras);
-}
-
-// Driver log lines go to a file, so that the terminal shows the progress and the summary.
-std::FILE* gLogFile = nullptr;
-void LogText(const char* text) {
-  if (gLogFile != nullptr) std::fputs(text, gLogFile);
-}
-
-// Completed images, counted on the driver's grab thread, awaited on the main thread.
-std::mutex gMutex;
-std::condition_variable gCompleted;
-int gCallbacks = 0;
-void OnComplete(int /*grabberNo*/, int /*portNo*/) {
-  {
-    std::lock_guard<std::mutex> guard(gMutex);
-    ++gCallbacks;
-  }
-  gCompleted.notify_all();
-}
-
-bool WaitForCallbacks(int count, int timeoutMs) {
-  std::unique_lock<std::mutex> lock(gMutex);
-  return gCompleted.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return gCallbacks >= count; });
-}
-
-int CallbackCount() {
-  std::lock_guard<std::mutex> guard(gMutex);
-  return gCallbacks;
-}
-
-bool WritePng(const std::string& path, const std::vector<unsigned char>& pixels, int width, int height, bool colour) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-  if (png == nullptr || info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-               colour ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  const std::size_t stride = static_cast<std::size_t>(width) * (colour ? 3 : 1);
-  for (int y = 0; y < height; ++y) png_write_row(png, pixels.data() + stride * y);
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(file) == 0;
-}
-
-void Progress(int done, int total) {
-  const int width = 30;
-  const int filled = total > 0 ? done * width / total : width;
-  std::fprintf(stderr, "\r  [%s%s] %d/%d", std::string(static_cast<std::size_t>(filled), '#').c_str(),
-               std::string(static_cast<std::size_t>(width - filled), ' ').c_str(), done, total);
-  if (done == total) std::fputc('\n', stderr);
-}
 
 std::string FileStem(const std::string& camera) {
   std::string stem;
@@ -308,8 +219,10 @@ class Host {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: korvex-host [--library FILE] [--system-path DIR] [--out DIR] COMMAND\n"
-               "  list | grab CAMERA N | linegrab CAMERA N | get CAMERA PROPERTY | set CAMERA PROPERTY VALUE\n");
+               "usage: korvex-host [--library FILE] [--system-path DIR] [--out DIR] [--offset STEPS]\n"
+               "                   [--line-rate LINES] COMMAND\n"
+               "  list | grab CAMERA N | linegrab CAMERA N | get CAMERA PROPERTY | set CAMERA PROPERTY VALUE\n"
+               "  | conveyor CAMERA STEPS\n");
   return 2;
 }
 
@@ -319,6 +232,8 @@ int main(int argc, char** argv) {
   std::string libraryPath = KORVEX_DEFAULT_LIBRARY;
   std::string systemPath = KORVEX_DEFAULT_SYSTEM_PATH;
   std::string out = ".";
+  int offset = 1000;
+  int lineRate = 40000;
   int i = 1;
   for (; i + 1 < argc && std::strncmp(argv[i], "--", 2) == 0; i += 2) {
     if (std::strcmp(argv[i], "--library") == 0) {
@@ -327,6 +242,13 @@ int main(int argc, char** argv) {
       systemPath = argv[i + 1];
     } else if (std::strcmp(argv[i], "--out") == 0) {
       out = argv[i + 1];
+    } else if (std::strcmp(argv[i], "--offset") == 0) {
+      offset = std::atoi(argv[i + 1]);
+      // Within half a lap of the counter, or the ejector could not tell a line ahead from one passed.
+      if (offset < 1 || offset >= 5000) return Usage();
+    } else if (std::strcmp(argv[i], "--line-rate") == 0) {
+      lineRate = std::atoi(argv[i + 1]);
+      if (lineRate < 100 || lineRate > 200000) return Usage();
     } else {
       return Usage();
     }
@@ -334,9 +256,12 @@ int main(int argc, char** argv) {
   if (i >= argc) return Usage();
   const std::string command = argv[i];
   const int rest = argc - i - 1;
-  if ((command == "grab" || command == "linegrab" || command == "get") && rest != 2) return Usage();
+  if ((command == "grab" || command == "linegrab" || command == "get" || command == "conveyor") && rest != 2) {
+    return Usage();
+  }
   if (command == "set" && rest != 3) return Usage();
-  if (command != "list" && command != "grab" && command != "linegrab" && command != "get" && command != "set") {
+  if (command != "list" && command != "grab" && command != "linegrab" && command != "get" && command != "set" &&
+      command != "conveyor") {
     return Usage();
   }
 
@@ -351,8 +276,18 @@ int main(int argc, char** argv) {
   std::error_code ignored;
   std::filesystem::create_directories(systemPath, ignored);
   std::filesystem::create_directories(out, ignored);
-  const std::string logPath = systemPath + "/korvex-host.log";
-  gLogFile = std::fopen(logPath.c_str(), "a");
+  SetLogFile(systemPath + "/korvex-host.log");
+  ConveyorOptions conveyor;
+  if (command == "conveyor") {
+    conveyor.camera = argv[i + 1];
+    conveyor.steps = std::atol(argv[i + 2]);
+    conveyor.offset = offset;
+    conveyor.lineRate = lineRate;
+    conveyor.rigDirectory = systemPath + "/conveyor";
+    conveyor.out = out;
+    std::filesystem::create_directories(conveyor.rigDirectory, ignored);
+    if (conveyor.steps < 1 || !PrepareConveyorRig(conveyor)) return Usage();
+  }
 
   if (api.initialize(systemPath.c_str(), &LogText) != 1) {
     std::fprintf(stderr, "korvex-host: initialize failed\n");
@@ -371,10 +306,12 @@ int main(int argc, char** argv) {
     result = host.LineGrab(argv[i + 1], std::atoi(argv[i + 2]));
   } else if (command == "get") {
     result = host.Get(argv[i + 1], argv[i + 2]);
+  } else if (command == "conveyor") {
+    result = RunConveyor(api, conveyor);
   } else {
     result = host.Set(argv[i + 1], argv[i + 2], std::atoi(argv[i + 3]));
   }
   if (api.finalize() != 1) result = 1;
-  if (gLogFile != nullptr) std::fclose(gLogFile);
+  CloseLogFile();
   return result;
 }

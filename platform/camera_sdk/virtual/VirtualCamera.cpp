@@ -193,6 +193,7 @@ VirtualCamera::~VirtualCamera() {
   }
   mProducerWake.notify_all();
   mProducer.join();
+  if (mGroundTruth != nullptr) std::fclose(mGroundTruth);
 }
 
 CDeviceInfo VirtualCamera::Info() const {
@@ -224,6 +225,16 @@ void VirtualCamera::Open() {
   mOpen = true;
   mLineIndex = 0;
   mDropped = 0;
+  mFrames = 0;
+  if (!mConfig.groundTruth.empty()) {
+    if (mGroundTruth != nullptr) std::fclose(mGroundTruth);
+    mGroundTruth = std::fopen(mConfig.groundTruth.c_str(), "w");
+    if (mGroundTruth == nullptr) {
+      std::fprintf(stderr, "KORVEX_CAMERAS: cannot write the ground truth '%s'\n", mConfig.groundTruth.c_str());
+    } else {
+      std::fputs("kind,index,first_line,last_line,value,time_ns\n", mGroundTruth);
+    }
+  }
 }
 
 void VirtualCamera::Close() {
@@ -232,6 +243,10 @@ void VirtualCamera::Close() {
   mAcquiring = false;
   mGrabber.Reset();
   mOpen = false;
+  if (mGroundTruth != nullptr) {
+    std::fclose(mGroundTruth);
+    mGroundTruth = nullptr;
+  }
 }
 
 bool VirtualCamera::IsOpen() const {
@@ -275,6 +290,7 @@ void VirtualCamera::ProduceOneFrame() {
   VirtualStreamGrabber::Queued queued{};
   if (!mGrabber.TakeQueued(queued)) {
     ++mDropped;  // no buffer: the frame is lost, its lines still pass under the camera
+    RecordGroundTruth(mLineIndex, h, false, NowNs());
   } else {
     GrabResult result;
     result.mHandle = queued.handle;
@@ -296,10 +312,31 @@ void VirtualCamera::ProduceOneFrame() {
     }
     if (result.mStatus == Grabbed) Fill(static_cast<uint8_t*>(result.mBuffer), w, h, ox, bytesPerPixel);
     mLastCompletionNs = NowNs();  // the frame is complete; the result becomes visible next
+    RecordGroundTruth(mLineIndex, h, result.mStatus == Grabbed, mLastCompletionNs);
     mGrabber.AddResult(result);
   }
   mLineIndex += h;
   if (mFramesToGo > 0 && --mFramesToGo == 0) mAcquiring = false;
+}
+
+void VirtualCamera::RecordGroundTruth(int64_t first, int lines, bool delivered, int64_t timeNs) {
+  if (mGroundTruth == nullptr) return;
+  const int64_t last = first + lines - 1;
+  std::fprintf(mGroundTruth, "frame,%lld,%lld,%lld,%d,%lld\n", static_cast<long long>(mFrames++),
+               static_cast<long long>(first), static_cast<long long>(last), delivered ? 1 : 0,
+               static_cast<long long>(timeNs));
+  if (mConfig.pattern != "conveyor") return;
+  // Every product whose last line lies in this frame: the first one ends at or after `first`.
+  const int64_t lastOffset = kProductStart + kProductLines - 1;  // a product's last line in its pitch
+  for (int64_t product = (first - lastOffset + kProductPitch - 1) / kProductPitch;; ++product) {
+    const int64_t begin = product * kProductPitch + kProductStart;
+    const int64_t end = begin + kProductLines - 1;
+    if (end > last) break;
+    if (end < first) continue;
+    std::fprintf(mGroundTruth, "product,%lld,%lld,%lld,%d,%lld\n", static_cast<long long>(product),
+                 static_cast<long long>(begin), static_cast<long long>(end), ProductFlawed(product) ? 1 : 0,
+                 static_cast<long long>(timeNs));
+  }
 }
 
 void VirtualCamera::Fill(uint8_t* data, int width, int height, int offsetX, int bytesPerPixel) const {
@@ -323,10 +360,10 @@ void VirtualCamera::Fill(uint8_t* data, int width, int height, int offsetX, int 
     }
     // The conveyor: a textured belt; every 700 lines a product of 400 lines across the middle
     // three fifths of the belt; every third product carries a dark blemish at its centre.
-    const int64_t product = L / 700;
-    const int64_t along = L % 700;
-    const bool onProduct = along >= 150 && along < 550;
-    const bool flawed = product % 3 == 2;
+    const int64_t product = L / kProductPitch;
+    const int64_t along = L % kProductPitch;
+    const bool onProduct = along >= kProductStart && along < kProductStart + kProductLines;
+    const bool flawed = ProductFlawed(product);
     const int left = mConfig.sensorWidth / 5;
     const int right = mConfig.sensorWidth - left;
     const int centre = mConfig.sensorWidth / 2;
@@ -334,7 +371,7 @@ void VirtualCamera::Fill(uint8_t* data, int width, int height, int offsetX, int 
       const int c = offsetX + x;
       uint8_t r, g, b;
       if (onProduct && c >= left && c < right) {
-        const int64_t dy = along - 350;
+        const int64_t dy = along - (kProductStart + kProductLines / 2);
         const int64_t dx = c - centre;
         if (flawed && dx * dx + dy * dy < 45 * 45) {
           r = g = b = 25;

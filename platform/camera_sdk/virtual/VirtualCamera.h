@@ -4,11 +4,12 @@
 //
 // Threads: host threads use the device, the node map and the stream grabber; the producer thread
 // fills buffers; tests call the control functions. mLock guards everything of the camera: node
-// values, the grabber's queues and the acquisition state.
+// values, the grabber's queues, the acquisition state and the ground-truth file.
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -34,7 +35,14 @@ struct CameraConfig {
   std::string pattern = "conveyor";  // ramp, conveyor or none
   bool freeRunning = true;          // frames follow the line rate; off: only ProduceFrames makes them
   int payloadPadding = 0;           // bytes each frame carries beyond its pixels, as chunk data would
+  std::string groundTruth;          // a file: every frame and every conveyor product, from each open
 };
+
+// The conveyor's geometry in belt lines (a line's index counted from the device's open).
+constexpr int64_t kProductPitch = 700;  // a product begins every kProductPitch lines ...
+constexpr int64_t kProductStart = 150;  // ... this far into its pitch ...
+constexpr int64_t kProductLines = 400;  // ... and is this long
+inline bool ProductFlawed(int64_t product) { return product % 3 == 2; }
 
 class VirtualCamera;
 
@@ -126,6 +134,8 @@ class VirtualCamera : public NodeContext {
   void Fill(uint8_t* data, int width, int height, int offsetX, int bytesPerPixel) const;
   void ProducerMain();
   int BytesPerPixel();
+  // With mLock held: the frame of lines [first, first + lines) and the products it completes.
+  void RecordGroundTruth(int64_t first, int lines, bool delivered, int64_t timeNs);
 
   CameraConfig mConfig;
   mutable std::recursive_mutex mLock;
@@ -139,6 +149,8 @@ class VirtualCamera : public NodeContext {
   int mFailuresToInject = 0;
   int64_t mLineIndex = 0;  // absolute index of the next line, from the device's open
   int64_t mDropped = 0;
+  int64_t mFrames = 0;                 // frames made since the open, delivered or not
+  std::FILE* mGroundTruth = nullptr;   // open from Open to Close when the config names a file
   std::atomic<int64_t> mLastCompletionNs{0};
   std::map<std::string, std::string> mNodeFailures;
   std::map<std::string, int> mNodeWrites;

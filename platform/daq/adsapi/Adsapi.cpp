@@ -50,7 +50,9 @@ AdsStatus DRV_DeviceOpen(uint32_t deviceNumber, AdsHandle* handle) {
 
 AdsStatus DRV_DeviceClose(AdsHandle* handle) {
   if (handle == nullptr) return kAdsInvalidArgument;
-  if (CardOf(*handle) == nullptr) return kAdsInvalidHandle;
+  daq::VirtualCard* card = CardOf(*handle);
+  if (card == nullptr) return kAdsInvalidHandle;
+  card->FlushTrace();
   *handle = 0;
   return kAdsSuccess;
 }

@@ -81,6 +81,7 @@ BDaqStatus AdxDeviceGetModuleHandle(BDaqHandle device, int32_t moduleType, int32
 BDaqStatus AdxDeviceClose(BDaqHandle device) {
   Device* opened = DeviceOf(device);
   if (opened == nullptr) return kBDaqHandleNotValid;
+  opened->card->FlushTrace();
   opened->tag = 0;
   opened->dio.tag = 0;
   delete opened;

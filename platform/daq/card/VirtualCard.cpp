@@ -96,7 +96,6 @@ CardStatus VirtualCard::Write(int port, uint8_t value) {
   mHistoryCount = std::min(mHistoryCount + 1, kHistorySize);
   if (mTrace != nullptr) {
     std::fprintf(mTrace, "%lld,%d,%d,%d\n", static_cast<long long>(write.timeNs / 1000), mDeviceNumber, port, value);
-    std::fflush(mTrace);
   }
   return CardStatus::kOk;
 }
@@ -169,6 +168,11 @@ std::vector<PortWrite> VirtualCard::History() {
 void VirtualCard::ClearHistory() {
   std::lock_guard<std::mutex> guard(mLock);
   mHistoryCount = 0;
+}
+
+void VirtualCard::FlushTrace() {
+  std::lock_guard<std::mutex> guard(mLock);
+  if (mTrace != nullptr) std::fflush(mTrace);
 }
 
 bool VirtualCard::SetTrace(const std::string& path) {

@@ -57,8 +57,10 @@ class VirtualCard {
   std::vector<PortWrite> History();
   void ClearHistory();
   // Appends every output write to `path` as "time_us,device,port,value" under a header line;
-  // empty stops tracing. The file is started afresh.
+  // empty stops tracing. The file is started afresh. Writes are buffered (a flush per write would
+  // be a system call on the ejector's every line): the libraries flush when a handle is closed.
   bool SetTrace(const std::string& path);
+  void FlushTrace();
 
  private:
   const int mDeviceNumber;
