@@ -4,12 +4,21 @@
 
 namespace os {
 
+namespace {
+thread_local bool tStarted = false;
+}  // namespace
+
 Thread::~Thread() { Join(); }
+
+bool Thread::OnStartedThread() { return tStarted; }
 
 bool Thread::Start(std::function<void()> body) {
   if (mThread.joinable()) return false;
   try {
-    mThread = std::thread(std::move(body));
+    mThread = std::thread([body = std::move(body)] {
+      tStarted = true;
+      body();
+    });
   } catch (const std::system_error&) {
     return false;
   }

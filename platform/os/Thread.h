@@ -18,6 +18,8 @@ class Thread {
   void Join();
   bool IsRunning() const { return mThread.joinable(); }
   static bool IsCurrent(const Thread& thread) { return thread.mThread.get_id() == std::this_thread::get_id(); }
+  // Whether the calling thread is one that some Thread started (the driver's own threads).
+  static bool OnStartedThread();
 
  private:
   std::thread mThread;

@@ -17,6 +17,7 @@
 #include "camera/CameraList.h"
 #include "camera_sdk/GenICam.h"
 #include "camera_sdk/Pylon.h"
+#include "os/Thread.h"
 #include "os/Time.h"
 
 namespace {
@@ -82,6 +83,12 @@ KORVEX_EXPORT int finalize(void) {
   os::Lock lifecycle(state.lifecycleLock);
   try {
     Log(2, "finalize: entering, refcount=%d\n", state.referenceCount);
+    // A callback on the driver's own thread would have that thread end itself.
+    if (os::Thread::OnStartedThread()) {
+      Log(1, "finalize: ERROR: called from a callback on the driver's own thread, refcount=%d\n",
+          state.referenceCount);
+      return 0;
+    }
     --state.referenceCount;
     if (state.referenceCount == 0) {
       CameraList::DestroyInstance();

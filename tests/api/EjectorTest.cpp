@@ -102,9 +102,16 @@ TEST_F(EjectorInStep, ClosingWhileTheCounterRunsEndsTheEjectorCleanly) {
   const std::size_t written = card->History().size();
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   EXPECT_EQ(card->History().size(), written) << "no write after the close";
-  // A second open takes the ejector up again from the start.
+  // A second open takes the ejector up again from the start; finalize ends it while it runs.
   ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1) << HostLog::Messages();
-  driver.finalize();
+  card->ClearHistory();
+  driver.setCompleteCallback(0, 0, &ReadImage);
+  driver.setProperty(0, 0, "continuous", 1);
+  ASSERT_TRUE(WaitForWrites(400));
+  EXPECT_EQ(driver.finalize(), 1);
+  const std::size_t final = card->History().size();
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(card->History().size(), final) << "no write after finalize";
 }
 
 TEST_F(EjectorInStep, AMissingCardLibraryFailsTheOpenAndLeavesThePortClosed) {
@@ -252,6 +259,39 @@ TEST_F(EjectorInStep, CallbacksMayCallTheDriverWhileTheHostWritesTheCard) {
   stop = true;
   host.join();
   driver.finalize();
+}
+
+// The driver's own threads cannot end themselves: a command callback that closes the camera
+// driving the ejector, and a completion callback that finalizes, are refused with a line each.
+void CloseFromCommand(int, int port, const char*, const char*) { gDriver->closeCVLPort(0, port); }
+std::atomic<int> gFinalizeResult{-1};
+void FinalizeFromCompletion(int, int) { gFinalizeResult = gDriver->finalize(); }
+
+TEST_F(EjectorInStep, CallbacksCannotCloseTheEjectorOrFinalizeFromTheDriversThreads) {
+  Settings("Mono", "Width=16\nHeight=2\nLineGrabbingMode=1\nLineCounterResolution=2\nEjectorControl=1\n");
+  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  int size[2] = {0, 0};
+  ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1) << HostLog::Messages();
+  gDriver = &driver;
+  gFinalizeResult = -1;
+  driver.setCmdCallback(0, 0, &CloseFromCommand);
+  driver.setCompleteCallback(0, 0, &FinalizeFromCompletion);
+  driver.setProperty(0, 0, "EjectorLine 1 00000001 1", 0);
+  driver.setProperty(0, 0, "continuous", 1);
+  ASSERT_EQ(Pylon::Virtual::ProduceFrames(0, 1), 1);
+  ASSERT_TRUE(WaitForWrites(4)) << HostLog::Messages();
+  for (int i = 0; i < 400 && gFinalizeResult < 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(gFinalizeResult, 0);
+  for (int i = 0; i < 400 && !HostLog::Contains("cannot close the camera"); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_TRUE(HostLog::Contains(
+      "Camera::Close: ERROR: the command callback cannot close the camera that drives the ejector, port 0\n"));
+  EXPECT_TRUE(HostLog::Contains("finalize: ERROR: called from a callback on the driver's own thread, refcount=1\n"));
+  int continuous = 0;
+  ASSERT_EQ(driver.getProperty(0, 0, "continuous", &continuous), 1) << "the port is still open";
+  driver.closeCVLPort(0, 0);
+  EXPECT_EQ(driver.finalize(), 1);
 }
 
 }  // namespace
