@@ -1,0 +1,15 @@
+#pragma once
+// The dialogs' narrow text is in the ANSI code page of the platform they were written for
+// (Windows-1252): the bytes of the configuration file shown as they are. These convert it to the
+// UTF-16 of dialog templates and to the UTF-8 of the desktop, and back.
+
+#include <string>
+
+namespace ui {
+
+std::u16string AnsiToUtf16(const std::string& text);
+std::string Utf16ToAnsi(const std::u16string& text);  // characters outside the code page become '?'
+std::string AnsiToUtf8(const std::string& text);
+std::string Utf8ToAnsi(const std::string& text);
+
+}  // namespace ui

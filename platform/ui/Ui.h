@@ -1,0 +1,165 @@
+#pragma once
+// The window-system interface under the configuration dialog: windows that receive numbered
+// messages, the native controls the dialogs use, dialogs built from an in-memory template, and
+// the platform's message box and movable memory. The driver's dialog classes are written against
+// it; a toolkit module implements it on a desktop, a headless double in the unit tests.
+//
+// Threads: a toolkit and its windows are used from one user-interface thread only.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace ui {
+
+struct Point {
+  int x = 0;
+  int y = 0;
+};
+
+struct Rect {
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+  int Width() const { return right - left; }
+  int Height() const { return bottom - top; }
+  bool Contains(Point p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
+  bool operator==(const Rect& o) const {
+    return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
+  }
+};
+
+// Red in the low byte, as the dialog's colours are stored.
+using Colour = uint32_t;
+constexpr Colour Rgb(int red, int green, int blue) {
+  return static_cast<Colour>((red & 0xFF) | ((green & 0xFF) << 8) | ((blue & 0xFF) << 16));
+}
+
+// A font as the dialogs ask for it: a face name (the toolkit falls back to the desktop's interface
+// font when it has no such face) and a height in points.
+struct Font {
+  std::string face;
+  int height = 0;
+  int weight = 400;
+  bool italic = false;
+};
+
+struct DateTime {
+  int year = 1970;
+  int month = 1;
+  int day = 1;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  bool operator==(const DateTime& o) const {
+    return year == o.year && month == o.month && day == o.day && hour == o.hour && minute == o.minute &&
+           second == o.second;
+  }
+};
+
+// Message numbers: the values of the window system the dialog was first written for, so that
+// logs and tests read the same. Numbers from kUser on belong to the windows that define them.
+namespace msg {
+constexpr uint32_t kCreate = 0x0001;
+constexpr uint32_t kDestroy = 0x0002;
+constexpr uint32_t kInitDialog = 0x0110;
+constexpr uint32_t kCommand = 0x0111;  // wParam: the control id in the low 16 bits
+constexpr uint32_t kUser = 0x0400;
+}  // namespace msg
+
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
+
+// Window styles the dialog code reads.
+namespace style {
+constexpr uint32_t kGroup = 0x00020000;
+constexpr uint32_t kTabStop = 0x00010000;
+constexpr uint32_t kVisible = 0x10000000;
+constexpr uint32_t kChild = 0x40000000;
+constexpr uint32_t kButtonTypeMask = 0x0000000F;
+constexpr uint32_t kAutoCheckBox = 0x00000003;
+constexpr uint32_t kAutoRadioButton = 0x00000009;
+constexpr uint32_t kDateTimeTimeFormat = 0x00000009;
+}  // namespace style
+
+class Window;
+
+// What one of our windows does with its messages: the dialogs, the grid and its editors.
+class MessageHandler {
+ public:
+  virtual ~MessageHandler() = default;
+  virtual intptr_t OnMessage(Window& self, uint32_t message, uintptr_t wParam, intptr_t lParam) = 0;
+};
+
+// A window: a dialog, one of its controls, or a window of ours.
+class Window {
+ public:
+  virtual ~Window() = default;
+
+  virtual int GetId() const = 0;
+  virtual Window* GetParent() const = 0;
+  // The child with this control id, or null.
+  virtual Window* GetDlgItem(int id) const = 0;
+  // The next child of the same parent in creation order, or null.
+  virtual Window* GetNextSibling() const = 0;
+  virtual uint32_t GetStyle() const = 0;
+
+  virtual std::string GetText() const = 0;
+  virtual void SetText(const std::string& text) = 0;
+  virtual Rect GetClientRect() const = 0;
+  // Moves and sizes the window (pixels, in the parent's client area); the z-order stays.
+  virtual bool SetWindowPos(const Rect& rect) = 0;
+  virtual void CenterWindow() = 0;
+  // Null while the window has no font of its own.
+  virtual const Font* GetFont() const = 0;
+  virtual void SetFont(const Font& font) = 0;
+
+  virtual intptr_t SendMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) = 0;
+  // A modal dialog ends with this result once its handler returns.
+  virtual void EndDialog(int result) = 0;
+  virtual void DestroyWindow() = 0;
+
+  // Control values: button check state, scroll bar and slider positions, date and time pickers
+  // and calendars.
+  virtual int GetCheck() const = 0;
+  virtual void SetCheck(int state) = 0;
+  virtual int GetScrollPos() const = 0;
+  virtual void SetScrollPos(int position) = 0;
+  virtual int GetSliderPos() const = 0;
+  virtual void SetSliderPos(int position) = 0;
+  virtual DateTime GetDateTime() const = 0;
+  virtual void SetDateTime(const DateTime& value) = 0;
+};
+
+// The window system.
+class Toolkit {
+ public:
+  virtual ~Toolkit() = default;
+
+  // Movable memory, as dialog templates are handed over in: null on failure.
+  virtual void* AllocMovable(std::size_t size) = 0;
+  virtual void* LockMovable(void* memory) = 0;
+  virtual void FreeMovable(void* memory) = 0;
+
+  virtual void MessageBox(Window* owner, const std::string& text) = 0;
+  // The application's main window, or null.
+  virtual Window* GetMainWindow() = 0;
+
+  // A dialog from the template (the layout of the platform's in-memory dialog templates); the
+  // handler receives its messages, kCreate and kInitDialog first. Modal: runs it and answers the
+  // result given to EndDialog, or -1 when it cannot be made. Modeless: 1 when it was made, else 0.
+  virtual intptr_t DialogFromTemplate(const void* dialogTemplate, std::size_t size, Window* parent,
+                                      MessageHandler& handler, bool modal) = 0;
+  // A native control of one of the supported classes; null on failure.
+  virtual Window* CreateControl(const std::string& className, const std::string& caption, uint32_t style,
+                                uint32_t exStyle, const Rect& rect, Window* parent, int id) = 0;
+  // Dialog units to pixels by the dialog font's average character size.
+  virtual Rect MapDialogRect(const Window& dialog, const Rect& units) = 0;
+};
+
+// The toolkit the dialogs use; null until one is installed.
+Toolkit* GetToolkit();
+void SetToolkit(Toolkit* toolkit);
+
+}  // namespace ui

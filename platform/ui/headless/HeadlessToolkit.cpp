@@ -1,0 +1,146 @@
+#include "HeadlessToolkit.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace ui {
+namespace headless {
+
+namespace {
+
+bool Listed(const std::vector<std::string>& classes, const std::string& name) {
+  return std::find(classes.begin(), classes.end(), name) != classes.end();
+}
+
+// A movable block: its bytes and whether it is locked.
+struct Movable {
+  std::vector<unsigned char> bytes;
+};
+
+}  // namespace
+
+HeadlessWindow::HeadlessWindow(std::string className, HeadlessWindow* parent, int id, uint32_t style,
+                               MessageHandler* handler)
+    : mClassName(std::move(className)), mParent(parent), mId(id), mStyle(style), mHandler(handler) {}
+
+Window* HeadlessWindow::GetDlgItem(int id) const {
+  for (const auto& child : mChildren) {
+    if (child->mId == id && !child->mDestroyed) return child.get();
+  }
+  return nullptr;
+}
+
+Window* HeadlessWindow::GetNextSibling() const {
+  if (mParent == nullptr) return nullptr;
+  const auto& siblings = mParent->mChildren;
+  for (std::size_t i = 0; i + 1 < siblings.size(); ++i) {
+    if (siblings[i].get() == this) return siblings[i + 1].get();
+  }
+  return nullptr;
+}
+
+bool HeadlessWindow::SetWindowPos(const Rect& rect) {
+  if (mRefuseMoves) return false;
+  mRect = rect;
+  return true;
+}
+
+void HeadlessWindow::SetFont(const Font& font) {
+  mFont = font;
+  mHasFont = true;
+}
+
+intptr_t HeadlessWindow::SendMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  return mHandler != nullptr ? mHandler->OnMessage(*this, message, wParam, lParam) : 0;
+}
+
+void HeadlessWindow::EndDialog(int result) {
+  mEnded = true;
+  mResult = result;
+}
+
+void HeadlessWindow::DestroyWindow() {
+  if (mDestroyed) return;
+  SendMessage(msg::kDestroy, 0, 0);
+  mDestroyed = true;
+}
+
+HeadlessWindow* HeadlessWindow::AddChild(std::unique_ptr<HeadlessWindow> child) {
+  mChildren.push_back(std::move(child));
+  return mChildren.back().get();
+}
+
+HeadlessToolkit::HeadlessToolkit() = default;
+
+void* HeadlessToolkit::AllocMovable(std::size_t size) {
+  if (failAlloc) return nullptr;
+  Movable* block = new (std::nothrow) Movable();
+  if (block == nullptr) return nullptr;
+  block->bytes.assign(size, 0);
+  ++movableBlocks;
+  return block;
+}
+
+void* HeadlessToolkit::LockMovable(void* memory) {
+  if (failLock || memory == nullptr) return nullptr;
+  return static_cast<Movable*>(memory)->bytes.data();
+}
+
+void HeadlessToolkit::FreeMovable(void* memory) {
+  if (memory == nullptr) return;
+  delete static_cast<Movable*>(memory);
+  --movableBlocks;
+}
+
+void HeadlessToolkit::MessageBox(Window*, const std::string& text) { messageBoxes.push_back(text); }
+
+intptr_t HeadlessToolkit::DialogFromTemplate(const void* dialogTemplate, std::size_t size, Window* parent,
+                                             MessageHandler& handler, bool modal) {
+  if (dialogTemplate == nullptr) return modal ? -1 : 0;
+  const unsigned char* bytes = static_cast<const unsigned char*>(dialogTemplate);
+  lastTemplate.assign(bytes, bytes + size);
+  if (!ReadDialogTemplate(dialogTemplate, size, lastDialog)) return modal ? -1 : 0;
+  auto dialog = std::make_unique<HeadlessWindow>("#32770", dynamic_cast<HeadlessWindow*>(parent), 0,
+                                                 lastDialog.style, &handler);
+  dialog->SetText(lastDialog.caption);
+  if (!lastDialog.face.empty()) dialog->SetFont(Font{lastDialog.face, lastDialog.pointSize});
+  dialog->Place(MapDialogRect(*dialog, Rect{0, 0, lastDialog.cx, lastDialog.cy}));
+  // As the window system does: the window, then its template controls, then the initialisation.
+  dialog->SendMessage(msg::kCreate, 0, 0);
+  for (const DialogTemplateItem& item : lastDialog.items) {
+    Window* control = CreateControl(item.className, item.caption, item.style, item.exStyle,
+                                    Rect{item.x, item.y, item.x + item.cx, item.y + item.cy}, dialog.get(), item.id);
+    if (control != nullptr) {
+      control->SetWindowPos(MapDialogRect(*dialog, Rect{item.x, item.y, item.x + item.cx, item.y + item.cy}));
+    }
+  }
+  dialog->SendMessage(msg::kInitDialog, 0, 0);
+  if (!modal) {
+    modeless.push_back(std::move(dialog));
+    return 1;
+  }
+  if (onModal && !dialog->Ended()) onModal(*dialog);
+  const int result = dialog->Ended() ? dialog->Result() : kIdCancel;
+  dialog->DestroyWindow();
+  return result;
+}
+
+Window* HeadlessToolkit::CreateControl(const std::string& className, const std::string& caption, uint32_t style,
+                                       uint32_t, const Rect& rect, Window* parent, int id) {
+  HeadlessWindow* owner = dynamic_cast<HeadlessWindow*>(parent);
+  if (owner == nullptr || Listed(failCreate, className)) return nullptr;
+  auto control = std::make_unique<HeadlessWindow>(className, owner, id, style, nullptr);
+  control->SetText(caption);
+  control->Place(rect);
+  if (Listed(failMove, className)) control->RefuseMoves();
+  return owner->AddChild(std::move(control));
+}
+
+Rect HeadlessToolkit::MapDialogRect(const Window&, const Rect& units) {
+  return Rect{units.left * charWidth / 4, units.top * charHeight / 8, units.right * charWidth / 4,
+              units.bottom * charHeight / 8};
+}
+
+}  // namespace headless
+}  // namespace ui

@@ -1,0 +1,123 @@
+#pragma once
+// The window system as a test double: windows that keep their text, position, font and control
+// values, dialogs built from their templates without a display, and hooks for what a user would do
+// while a modal dialog runs. Never loaded by the product.
+//
+// Threads: the test's thread only.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/DialogTemplate.h"
+#include "ui/Ui.h"
+
+namespace ui {
+namespace headless {
+
+class HeadlessWindow : public Window {
+ public:
+  HeadlessWindow(std::string className, HeadlessWindow* parent, int id, uint32_t style, MessageHandler* handler);
+
+  int GetId() const override { return mId; }
+  Window* GetParent() const override { return mParent; }
+  Window* GetDlgItem(int id) const override;
+  Window* GetNextSibling() const override;
+  uint32_t GetStyle() const override { return mStyle; }
+  std::string GetText() const override { return mText; }
+  void SetText(const std::string& text) override { mText = text; }
+  Rect GetClientRect() const override { return Rect{0, 0, mRect.Width(), mRect.Height()}; }
+  bool SetWindowPos(const Rect& rect) override;
+  void CenterWindow() override { mCentred = true; }
+  const Font* GetFont() const override { return mHasFont ? &mFont : nullptr; }
+  void SetFont(const Font& font) override;
+  intptr_t SendMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+  void EndDialog(int result) override;
+  void DestroyWindow() override;
+  int GetCheck() const override { return mCheck; }
+  void SetCheck(int state) override { mCheck = state; }
+  int GetScrollPos() const override { return mScroll; }
+  void SetScrollPos(int position) override { mScroll = position; }
+  int GetSliderPos() const override { return mSlider; }
+  void SetSliderPos(int position) override { mSlider = position; }
+  DateTime GetDateTime() const override { return mDateTime; }
+  void SetDateTime(const DateTime& value) override { mDateTime = value; }
+
+  // For the tests.
+  const std::string& ClassName() const { return mClassName; }
+  Rect WindowRect() const { return mRect; }
+  bool Centred() const { return mCentred; }
+  bool Ended() const { return mEnded; }
+  int Result() const { return mResult; }
+  bool Destroyed() const { return mDestroyed; }
+  const std::vector<std::unique_ptr<HeadlessWindow>>& Children() const { return mChildren; }
+  HeadlessWindow* Child(int id) const { return static_cast<HeadlessWindow*>(GetDlgItem(id)); }
+  // A click on a button of the dialog: the command its id sends.
+  void Click(int id) { SendMessage(msg::kCommand, static_cast<uintptr_t>(id), 0); }
+  HeadlessWindow* AddChild(std::unique_ptr<HeadlessWindow> child);
+  void Place(const Rect& rect) { mRect = rect; }
+  void RefuseMoves() { mRefuseMoves = true; }
+
+ private:
+  std::string mClassName;
+  HeadlessWindow* mParent;
+  int mId;
+  uint32_t mStyle;
+  MessageHandler* mHandler;
+  std::vector<std::unique_ptr<HeadlessWindow>> mChildren;
+  std::string mText;
+  Rect mRect;
+  Font mFont;
+  bool mHasFont = false;
+  bool mCentred = false;
+  bool mRefuseMoves = false;
+  bool mEnded = false;
+  bool mDestroyed = false;
+  int mResult = 0;
+  int mCheck = 0;
+  int mScroll = 0;
+  int mSlider = 0;
+  DateTime mDateTime;
+};
+
+class HeadlessToolkit : public Toolkit {
+ public:
+  HeadlessToolkit();
+
+  void* AllocMovable(std::size_t size) override;
+  void* LockMovable(void* memory) override;
+  void FreeMovable(void* memory) override;
+  void MessageBox(Window* owner, const std::string& text) override;
+  Window* GetMainWindow() override { return mainWindow; }
+  intptr_t DialogFromTemplate(const void* dialogTemplate, std::size_t size, Window* parent, MessageHandler& handler,
+                              bool modal) override;
+  Window* CreateControl(const std::string& className, const std::string& caption, uint32_t style, uint32_t exStyle,
+                        const Rect& rect, Window* parent, int id) override;
+  Rect MapDialogRect(const Window& dialog, const Rect& units) override;
+
+  // What the user does while a modal dialog runs, in place of its message loop; a dialog the hook
+  // leaves open ends as if closed (IDCANCEL).
+  std::function<void(HeadlessWindow& dialog)> onModal;
+  // Every message box shown, in order.
+  std::vector<std::string> messageBoxes;
+  // Faults: the movable memory, and the creation or placement of controls of these classes.
+  bool failAlloc = false;
+  bool failLock = false;
+  std::vector<std::string> failCreate;
+  std::vector<std::string> failMove;
+  // The dialog font's average character size in pixels.
+  int charWidth = 6;
+  int charHeight = 13;
+  // The application's main window; none unless a test sets one.
+  Window* mainWindow = nullptr;
+  // The last template handed over: its bytes and what they read as.
+  std::vector<unsigned char> lastTemplate;
+  DialogTemplate lastDialog;
+  // Modeless dialogs stay here until the test ends.
+  std::vector<std::unique_ptr<HeadlessWindow>> modeless;
+  int movableBlocks = 0;  // allocated and not yet freed
+};
+
+}  // namespace headless
+}  // namespace ui
