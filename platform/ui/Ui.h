@@ -31,9 +31,15 @@ struct Rect {
 };
 
 // Red in the low byte, as the dialog's colours are stored.
-using Colour = uint32_t;
+struct Colour {
+  uint32_t value = 0;
+  int Red() const { return static_cast<int>(value & 0xFF); }
+  int Green() const { return static_cast<int>((value >> 8) & 0xFF); }
+  int Blue() const { return static_cast<int>((value >> 16) & 0xFF); }
+  bool operator==(const Colour& o) const { return value == o.value; }
+};
 constexpr Colour Rgb(int red, int green, int blue) {
-  return static_cast<Colour>((red & 0xFF) | ((green & 0xFF) << 8) | ((blue & 0xFF) << 16));
+  return Colour{static_cast<uint32_t>((red & 0xFF) | ((green & 0xFF) << 8) | ((blue & 0xFF) << 16))};
 }
 
 // A font as the dialogs ask for it: a face name (the toolkit falls back to the desktop's interface
@@ -43,6 +49,9 @@ struct Font {
   int height = 0;
   int weight = 400;
   bool italic = false;
+  bool operator==(const Font& o) const {
+    return face == o.face && height == o.height && weight == o.weight && italic == o.italic;
+  }
 };
 
 struct DateTime {
