@@ -10,6 +10,8 @@ packages=(
   libpng-dev
   clang libclang-rt-dev
   gnuplot-nox
+  libwxgtk3.2-dev
+  xvfb xauth libxtst-dev
 )
 
 missing=()

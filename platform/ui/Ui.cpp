@@ -3,7 +3,7 @@
 namespace ui {
 
 namespace {
-Toolkit* gToolkit = nullptr;  // the user-interface thread's
+thread_local Toolkit* gToolkit = nullptr;
 }  // namespace
 
 Toolkit* GetToolkit() { return gToolkit; }

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace ui {
@@ -167,8 +168,36 @@ class Toolkit {
   virtual Rect MapDialogRect(const Window& dialog, const Rect& units) = 0;
 };
 
-// The toolkit the dialogs use; null until one is installed.
+// The toolkit the dialogs use: the one installed on this thread (by CallUi, or by a test); null
+// otherwise.
 Toolkit* GetToolkit();
 void SetToolkit(Toolkit* toolkit);
+
+// A window-system module: its toolkit, and the one thread that may use it.
+class UiModule {
+ public:
+  virtual ~UiModule() = default;
+  // Runs `work` with the toolkit on the user-interface thread, and returns once it is done; false,
+  // without running it, when there is no display to show windows on.
+  virtual bool Call(const std::function<void(Toolkit&)>& work) = 0;
+  // Ends the user-interface thread if the module started one; a later Call starts it again.
+  virtual void Shutdown() = 0;
+};
+
+// The module's one export.
+extern "C" {
+typedef UiModule* (*UiModuleEntry)();
+}
+constexpr const char* kUiModuleEntry = "KorvexUiModule";
+constexpr const char* kUiModuleFile = "libKorvexEjectorUi.so";
+
+// Loads the module on first use: KORVEX_UI_MODULE names the file, else it is looked for beside the
+// library that holds this code, then on the library path. Null (and a reason) when it cannot be
+// loaded; a machine without it runs everything but the dialogs.
+UiModule* LoadUiModule(std::string* why = nullptr);
+// Runs `work` on the module's user-interface thread with its toolkit installed for GetToolkit.
+bool CallUi(UiModule& module, const std::function<void()>& work);
+// Shuts the module's thread down (the module stays loaded: toolkits do not survive an unload).
+void ShutdownUiModule();
 
 }  // namespace ui

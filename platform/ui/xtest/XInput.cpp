@@ -1,0 +1,121 @@
+#include "XInput.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace ui {
+namespace xtest {
+
+namespace {
+
+Display* D(void* display) { return static_cast<Display*>(display); }
+
+// The mapped window of that title under `window`, depth first.
+Window Find(Display* display, Window window, const std::string& title) {
+  char* name = nullptr;
+  if (XFetchName(display, window, &name) != 0 && name != nullptr) {
+    const bool match = title == name;
+    XFree(name);
+    XWindowAttributes attributes;
+    if (match && XGetWindowAttributes(display, window, &attributes) != 0 && attributes.map_state == IsViewable) {
+      return window;
+    }
+  }
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned int count = 0;
+  Window found = 0;
+  if (XQueryTree(display, window, &root, &parent, &children, &count) != 0) {
+    for (unsigned int i = 0; i < count && found == 0; ++i) found = Find(display, children[i], title);
+    if (children != nullptr) XFree(children);
+  }
+  return found;
+}
+
+void Pause() { std::this_thread::sleep_for(std::chrono::milliseconds(30)); }
+
+}  // namespace
+
+XInput::XInput() {
+  Display* display = XOpenDisplay(nullptr);
+  int event = 0, error = 0, major = 0, minor = 0;
+  if (display != nullptr && !XTestQueryExtension(display, &event, &error, &major, &minor)) {
+    XCloseDisplay(display);
+    display = nullptr;
+  }
+  mDisplay = display;
+}
+
+XInput::~XInput() {
+  if (mDisplay != nullptr) XCloseDisplay(D(mDisplay));
+}
+
+bool XInput::WaitForWindow(const std::string& title, int timeoutMs, ScreenRect* rect) {
+  if (mDisplay == nullptr) return false;
+  Display* display = D(mDisplay);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (std::chrono::steady_clock::now() < end) {
+    const Window window = Find(display, DefaultRootWindow(display), title);
+    XWindowAttributes attributes;
+    if (window != 0 && XGetWindowAttributes(display, window, &attributes) != 0) {
+      int x = 0, y = 0;
+      Window child = 0;
+      XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
+      if (rect != nullptr) *rect = ScreenRect{x, y, attributes.width, attributes.height};
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
+void XInput::MoveTo(int x, int y) {
+  XTestFakeMotionEvent(D(mDisplay), -1, x, y, CurrentTime);
+  XFlush(D(mDisplay));
+  Pause();
+}
+
+void XInput::Click(int x, int y) {
+  MoveTo(x, y);
+  XTestFakeButtonEvent(D(mDisplay), 1, True, CurrentTime);
+  XTestFakeButtonEvent(D(mDisplay), 1, False, CurrentTime);
+  XFlush(D(mDisplay));
+  Pause();
+}
+
+void XInput::Key(const char* name) {
+  const KeyCode code = XKeysymToKeycode(D(mDisplay), XStringToKeysym(name));
+  XTestFakeKeyEvent(D(mDisplay), code, True, CurrentTime);
+  XTestFakeKeyEvent(D(mDisplay), code, False, CurrentTime);
+  XFlush(D(mDisplay));
+  Pause();
+}
+
+void XInput::Type(const std::string& text) {
+  for (char c : text) {
+    const char name[2] = {c, '\0'};
+    Key(name);
+  }
+}
+
+bool XInput::HasContent(const ScreenRect& rect) {
+  XImage* image = XGetImage(D(mDisplay), DefaultRootWindow(D(mDisplay)), rect.x, rect.y,
+                            static_cast<unsigned>(rect.width), static_cast<unsigned>(rect.height), AllPlanes, ZPixmap);
+  if (image == nullptr) return false;
+  const unsigned long first = XGetPixel(image, 0, 0);
+  bool differs = false;
+  for (int y = 0; y < rect.height && !differs; ++y) {
+    for (int x = 0; x < rect.width && !differs; ++x) differs = XGetPixel(image, x, y) != first;
+  }
+  XDestroyImage(image);
+  return differs;
+}
+
+}  // namespace xtest
+}  // namespace ui
