@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace ui {
@@ -47,11 +48,12 @@ constexpr Colour Rgb(int red, int green, int blue) {
 // font when it has no such face) and a height in points.
 struct Font {
   std::string face;
-  int height = 0;
+  int height = 0;      // points
+  int tenths = 0;      // when set, the size in tenths of a point (8.5 points: 85), for the toolkit
   int weight = 400;
   bool italic = false;
   bool operator==(const Font& o) const {
-    return face == o.face && height == o.height && weight == o.weight && italic == o.italic;
+    return face == o.face && height == o.height && tenths == o.tenths && weight == o.weight && italic == o.italic;
   }
 };
 
@@ -70,13 +72,33 @@ struct DateTime {
 
 // Message numbers: the values of the window system the dialog was first written for, so that
 // logs and tests read the same. Numbers from kUser on belong to the windows that define them.
+// Mouse messages carry the point in lParam (x in the low 16 bits, y in the high, both signed).
 namespace msg {
 constexpr uint32_t kCreate = 0x0001;
 constexpr uint32_t kDestroy = 0x0002;
+constexpr uint32_t kSize = 0x0005;       // lParam: the client width and height as a point
+constexpr uint32_t kSetFocus = 0x0007;
+constexpr uint32_t kKillFocus = 0x0008;
+constexpr uint32_t kPaint = 0x000F;      // lParam: the Surface to paint on
+constexpr uint32_t kKeyDown = 0x0100;    // wParam: the virtual key code
+constexpr uint32_t kChar = 0x0102;       // wParam: the character
 constexpr uint32_t kInitDialog = 0x0110;
-constexpr uint32_t kCommand = 0x0111;  // wParam: the control id in the low 16 bits
+constexpr uint32_t kCommand = 0x0111;    // wParam: the control id in the low 16 bits
+constexpr uint32_t kVScroll = 0x0115;    // wParam: the new position
+constexpr uint32_t kMouseMove = 0x0200;
+constexpr uint32_t kLButtonDown = 0x0201;
+constexpr uint32_t kLButtonUp = 0x0202;
+constexpr uint32_t kLButtonDblClk = 0x0203;
+constexpr uint32_t kMouseWheel = 0x020A;  // wParam: the wheel delta (120 a notch, away from the user positive)
 constexpr uint32_t kUser = 0x0400;
 }  // namespace msg
+
+inline intptr_t PackPoint(Point p) {
+  return static_cast<intptr_t>((static_cast<uint32_t>(p.y & 0xFFFF) << 16) | static_cast<uint32_t>(p.x & 0xFFFF));
+}
+inline Point UnpackPoint(intptr_t lParam) {
+  return Point{static_cast<int16_t>(lParam & 0xFFFF), static_cast<int16_t>((lParam >> 16) & 0xFFFF)};
+}
 
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
@@ -92,6 +114,46 @@ constexpr uint32_t kAutoCheckBox = 0x00000003;
 constexpr uint32_t kAutoRadioButton = 0x00000009;
 constexpr uint32_t kDateTimeTimeFormat = 0x00000009;
 }  // namespace style
+
+// How text is laid into its rectangle.
+namespace text {
+constexpr uint32_t kLeft = 0x0000;
+constexpr uint32_t kCentre = 0x0001;
+constexpr uint32_t kVCentre = 0x0004;
+constexpr uint32_t kWordBreak = 0x0010;
+constexpr uint32_t kSingleLine = 0x0020;
+constexpr uint32_t kEndEllipsis = 0x8000;
+}  // namespace text
+
+// What a window paints on. Painting a window goes through an off-screen buffer of the same kind.
+class Surface {
+ public:
+  virtual ~Surface() = default;
+  virtual void FillRect(const Rect& rect, Colour colour) = 0;
+  virtual void FrameRect(const Rect& rect, Colour colour) = 0;
+  virtual void Line(Point from, Point to, Colour colour) = 0;
+  virtual void SetFont(const Font& font) = 0;
+  virtual void DrawText(const Rect& rect, const std::string& text, Colour colour, uint32_t flags) = 0;
+  // The width and height of the text in the current font.
+  virtual Point TextExtent(const std::string& text) = 0;
+  virtual void FocusRect(const Rect& rect) = 0;
+  virtual void PushButton(const Rect& rect, bool pressed) = 0;
+  virtual void DropArrow(const Rect& rect, bool pressed) = 0;
+  // An off-screen surface of that size, and its copy onto this one.
+  virtual std::unique_ptr<Surface> CreateBuffer(int width, int height) = 0;
+  virtual void Blit(Surface& buffer, Point at) = 0;
+};
+
+// The system's colours and metrics the grid takes its defaults from.
+struct SystemLook {
+  Colour windowText = Rgb(0, 0, 0);
+  Colour window = Rgb(255, 255, 255);
+  Colour buttonFace = Rgb(240, 240, 240);
+  Colour highlight = Rgb(0, 120, 215);
+  Colour highlightText = Rgb(255, 255, 255);
+  Colour grayText = Rgb(109, 109, 109);
+  int scrollBarWidth = 16;
+};
 
 class Window;
 
@@ -140,6 +202,14 @@ class Window {
   virtual void SetSliderPos(int position) = 0;
   virtual DateTime GetDateTime() const = 0;
   virtual void SetDateTime(const DateTime& value) = 0;
+
+  // Windows of ours: repaint, the vertical scroll bar, the west-east sizing cursor, the mouse and
+  // the keyboard focus.
+  virtual void Invalidate() = 0;
+  virtual void SetVScroll(bool visible, int range, int page, int position) = 0;
+  virtual void SetSizingCursor(bool on) = 0;
+  virtual void CaptureMouse(bool on) = 0;
+  virtual void SetFocus() = 0;
 };
 
 // The window system.
@@ -166,6 +236,11 @@ class Toolkit {
                                 uint32_t exStyle, const Rect& rect, Window* parent, int id) = 0;
   // Dialog units to pixels by the dialog font's average character size.
   virtual Rect MapDialogRect(const Window& dialog, const Rect& units) = 0;
+  // A child window of ours whose messages go to the handler (kCreate first, kPaint with a Surface).
+  virtual Window* CreateCustomWindow(Window* parent, const Rect& rect, int id, MessageHandler& handler) = 0;
+  virtual SystemLook GetSystemLook() = 0;
+  // The window as it is on the screen, written as a PNG file.
+  virtual bool SaveScreenshot(Window& window, const std::string& pngPath) = 0;
 };
 
 // The toolkit the dialogs use: the one installed on this thread (by CallUi, or by a test); null

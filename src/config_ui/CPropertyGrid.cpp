@@ -74,6 +74,7 @@ int CPropertyGrid::AddSection(const std::string& title, bool collapsed, int befo
   section.collapsed = collapsed;
   auto at = std::find_if(mSections.begin(), mSections.end(), [&](const Section& s) { return s.id == before; });
   mSections.insert(at, section);
+  Refresh();
   return section.id;
 }
 
@@ -100,6 +101,7 @@ int CPropertyGrid::AddItem(int sectionId, const std::string& name, EItemType typ
       (*custom)->m_pGrid = this;
     }
   }
+  Refresh();
   return item.id;
 }
 
@@ -171,6 +173,7 @@ bool CPropertyGrid::RemoveItem(int id) {
       if (mEditedItem == id) CloseEditor();
       section.items.erase(it);
       ClampScroll();
+      Refresh();
       return true;
     }
   }
@@ -187,6 +190,7 @@ bool CPropertyGrid::RemoveSection(int id) {
   if (mFocusedSection == id) mFocusedSection = -1;
   mSections.erase(it);
   ClampScroll();
+  Refresh();
   return true;
 }
 
@@ -198,6 +202,7 @@ void CPropertyGrid::ResetContents() {
   mFocusedSection = -1;
   mFocusedItem = -1;
   mScrollPos = 0;
+  Refresh();
 }
 
 CPropertyGrid::Section* CPropertyGrid::FindSection(int id) {
@@ -285,6 +290,11 @@ bool CPropertyGrid::GetItemValue(int id, ui::DateTime& value) const {
 bool CPropertyGrid::GetItemValue(int id, ui::Colour& value) const { return Read(GetItem(id), IT_COLOR, IT_COLOR, value); }
 bool CPropertyGrid::GetItemValue(int id, ui::Font& value) const { return Read(GetItem(id), IT_FONT, IT_FONT, value); }
 
+bool CPropertyGrid::Written(bool stored) {
+  if (stored) Refresh();
+  return stored;
+}
+
 namespace {
 
 bool Write(CPropertyGrid::Item* item, std::initializer_list<EItemType> types, CPropertyGrid::Value value) {
@@ -297,26 +307,28 @@ bool Write(CPropertyGrid::Item* item, std::initializer_list<EItemType> types, CP
 }  // namespace
 
 bool CPropertyGrid::SetItemValue(int id, const std::string& value) {
-  return Write(FindItem(id), {IT_STRING, IT_TEXT, IT_FILE, IT_FOLDER}, value);
+  return Written(Write(FindItem(id), {IT_STRING, IT_TEXT, IT_FILE, IT_FOLDER}, value));
 }
-bool CPropertyGrid::SetItemValue(int id, int64_t value) { return Write(FindItem(id), {IT_INTEGER, IT_COMBO}, value); }
-bool CPropertyGrid::SetItemValue(int id, double value) { return Write(FindItem(id), {IT_DOUBLE}, value); }
-bool CPropertyGrid::SetItemValue(int id, bool value) { return Write(FindItem(id), {IT_BOOLEAN}, value); }
+bool CPropertyGrid::SetItemValue(int id, int64_t value) { return Written(Write(FindItem(id), {IT_INTEGER, IT_COMBO}, value)); }
+bool CPropertyGrid::SetItemValue(int id, double value) { return Written(Write(FindItem(id), {IT_DOUBLE}, value)); }
+bool CPropertyGrid::SetItemValue(int id, bool value) { return Written(Write(FindItem(id), {IT_BOOLEAN}, value)); }
 bool CPropertyGrid::SetItemValue(int id, const ui::DateTime& value) {
-  return Write(FindItem(id), {IT_DATE, IT_DATETIME}, value);
+  return Written(Write(FindItem(id), {IT_DATE, IT_DATETIME}, value));
 }
-bool CPropertyGrid::SetItemValue(int id, ui::Colour value) { return Write(FindItem(id), {IT_COLOR}, value); }
-bool CPropertyGrid::SetItemValue(int id, const ui::Font& value) { return Write(FindItem(id), {IT_FONT}, value); }
+bool CPropertyGrid::SetItemValue(int id, ui::Colour value) { return Written(Write(FindItem(id), {IT_COLOR}, value)); }
+bool CPropertyGrid::SetItemValue(int id, const ui::Font& value) { return Written(Write(FindItem(id), {IT_FONT}, value)); }
 
 bool CPropertyGrid::SetComboEntries(int id, const std::vector<std::string>& entries) {
   Item* item = FindItem(id);
   if (item == nullptr || item->type != IT_COMBO) return false;
   item->options = entries;
+  Refresh();
   return true;
 }
 
 void CPropertyGrid::EnableItem(int id, bool editable) {
   if (Item* item = FindItem(id)) item->editable = editable;
+  Refresh();
 }
 
 void CPropertyGrid::SelectItem(int id) {
@@ -325,6 +337,7 @@ void CPropertyGrid::SelectItem(int id) {
     if (rows[i].item == id) {
       FocusRow(rows[i]);
       ScrollIntoView(static_cast<int>(i));
+      Refresh();
       return;
     }
   }
@@ -354,6 +367,7 @@ void CPropertyGrid::ExpandSection(int id, bool expand) {
   if (Section* section = FindSection(id)) {
     section->collapsed = !expand;
     ClampScroll();
+    Refresh();
   }
 }
 
@@ -370,11 +384,13 @@ int CPropertyGrid::GetSectionSize(int id) const {
 void CPropertyGrid::SetDisplayMode(int mode) {
   mDisplayMode = mode == 1 ? 1 : 0;
   ClampScroll();
+  Refresh();
 }
 
 void CPropertyGrid::SetTextColor(ui::Colour colour) {
   if (mEditableColour == mTextColour) mEditableColour = colour;
   mTextColour = colour;
+  Refresh();
 }
 
 void CPropertyGrid::SetTrueFalseStrings(const std::string& trueText, const std::string& falseText) {

@@ -46,7 +46,7 @@ class ICustomItem {
  public:
   virtual ~ICustomItem() = default;
   virtual EEditMode GetEditMode() = 0;
-  virtual void DrawItem(ui::Window& surface, const ui::Rect& cell, bool focused) = 0;
+  virtual void DrawItem(ui::Surface& surface, const ui::Rect& cell, bool focused) = 0;
   virtual bool OnLButtonDown(const ui::Rect& cell, ui::Point point) = 0;  // whether it takes the mouse
   virtual void OnMouseMove(const ui::Rect& cell, ui::Point point) = 0;
   virtual void OnLButtonUp(const ui::Rect& cell, ui::Point point) = 0;
@@ -58,7 +58,7 @@ class ICustomItem {
   CPropertyGrid* m_pGrid = nullptr;
 };
 
-class CPropertyGrid {
+class CPropertyGrid : public ui::MessageHandler {
  public:
   using Value = std::variant<std::monostate, std::string, int64_t, double, bool, ui::DateTime, ui::Colour, ui::Font,
                              ICustomItem*>;
@@ -97,6 +97,13 @@ class CPropertyGrid {
   };
 
   CPropertyGrid();
+
+  // The grid's window, a child of `parent` (through the toolkit installed on this thread).
+  bool Create(ui::Window* parent, const ui::Rect& rect, int id);
+  ui::Window* GetWindow() const { return mWindow; }
+  intptr_t OnMessage(ui::Window& self, uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+  // The four painting steps, through an off-screen buffer of the surface.
+  void Paint(ui::Surface& surface);
 
   // The owner receives 1510 and 1511; the client size is the window's.
   void SetOwner(ui::Window* owner) { mOwner = owner; }
@@ -174,17 +181,41 @@ class CPropertyGrid {
   int GetDisplayMode() const { return mDisplayMode; }
 
   // ---- appearance ----
-  void SetShadeTitles(bool on) { mShadeTitles = on; }
-  void SetDrawLines(bool on) { mDrawLines = on; }
-  void SetDrawGutter(bool on) { mDrawGutter = on; }
-  void SetFocusDisabled(bool on) { mFocusDisabled = on; }
-  void SetBoldModified(bool on) { mBoldModified = on; }
-  void SetBoldEditables(bool on) { mBoldEditables = on; }
+  void SetShadeTitles(bool on) {
+    mShadeTitles = on;
+    Refresh();
+  }
+  void SetDrawLines(bool on) {
+    mDrawLines = on;
+    Refresh();
+  }
+  void SetDrawGutter(bool on) {
+    mDrawGutter = on;
+    Refresh();
+  }
+  void SetFocusDisabled(bool on) {
+    mFocusDisabled = on;
+    Refresh();
+  }
+  void SetBoldModified(bool on) {
+    mBoldModified = on;
+    Refresh();
+  }
+  void SetBoldEditables(bool on) {
+    mBoldEditables = on;
+    Refresh();
+  }
   void SetTextColor(ui::Colour colour);
   void SetTrueFalseStrings(const std::string& trueText, const std::string& falseText);
   void SetOkCancelStrings(const std::string& ok, const std::string& cancel);
-  void SetUndefinedString(const std::string& text) { mUndefinedText = text; }
-  void SetEmptyMessage(const std::string& text) { mEmptyMessage = text; }
+  void SetUndefinedString(const std::string& text) {
+    mUndefinedText = text;
+    Refresh();
+  }
+  void SetEmptyMessage(const std::string& text) {
+    mEmptyMessage = text;
+    Refresh();
+  }
 
   // ---- layout and hit testing ----
   std::vector<Row> Rows() const;
@@ -249,6 +280,11 @@ class CPropertyGrid {
   void Notify(uint32_t message, intptr_t id);
   void StartEditing(Item& item);
   void Toggle(Section& section) { section.collapsed = !section.collapsed; ClampScroll(); }
+  // The scroll bar and a repaint, after anything that may change what is shown.
+  void Refresh();
+  bool Written(bool stored);
+  void PaintTitle(ui::Surface& surface, const Section& section, const ui::Rect& row);
+  void PaintItem(ui::Surface& surface, const Item& item, const ui::Rect& row, int rowIndex);
   void ClampScroll() { SetScrollPos(mScrollPos); }
 
   std::vector<Section> mSections;
@@ -270,7 +306,17 @@ class CPropertyGrid {
   bool mBoldModified = false;
   bool mBoldEditables = false;
   ui::Colour mTextColour;
+  ui::Colour mTitleColour;
+  ui::Colour mBackColour = ui::Rgb(255, 255, 255);
+  ui::Colour mShadeColour = ui::Rgb(240, 240, 240);
+  ui::Colour mFocusColour = ui::Rgb(0, 120, 215);
+  ui::Colour mFocusTextColour = ui::Rgb(255, 255, 255);
   ui::Colour mEditableColour;
+  ui::Colour mDisabledColour = ui::Rgb(109, 109, 109);
+  ui::Font mFont{"Tahoma", 9, 85};
+  ui::Font mBoldFont{"Tahoma", 9, 85, 700};
+  bool mMeasured = false;  // the row height taken from the font at the first paint
+  ui::Window* mWindow = nullptr;
   std::string mTrueText = "True";
   std::string mFalseText = "False";
   std::string mOkText;

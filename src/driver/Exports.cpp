@@ -19,6 +19,7 @@
 #include "camera_sdk/Pylon.h"
 #include "os/Thread.h"
 #include "os/Time.h"
+#include "ui/Ui.h"
 
 namespace {
 
@@ -93,6 +94,7 @@ KORVEX_EXPORT int finalize(void) {
     if (state.referenceCount == 0) {
       CameraList::DestroyInstance();
       if (!state.inhibitPylonTerminate) Pylon::PylonTerminate(true);
+      ui::ShutdownUiModule();  // no user-interface thread outlives the driver
     }
     Log(2, "finalize: leaving, refcount=%d\n", state.referenceCount);
     return 1;

@@ -243,4 +243,46 @@ TEST_F(PropertyGrid, DropDownsStoreTheChoiceAndBoolsToggleOnDoubleClick) {
   EXPECT_FALSE(grid.GetItem(on)->Modified()) << "back to the value it was added with";
 }
 
+// Painting, through the headless window system: what the four steps draw.
+TEST(PropertyGridPainting, FocusButtonsUndefinedValuesAndTheEmptyMessage) {
+  ui::headless::HeadlessToolkit toolkit;
+  ui::SetToolkit(&toolkit);
+  HeadlessWindow parent("#32770", nullptr, 0, 0, nullptr);
+  parent.Place(ui::Rect{0, 0, 400, 300});
+  CPropertyGrid grid;
+  ASSERT_TRUE(grid.Create(&parent, ui::Rect{0, 0, 300, 200}, 1001));
+  grid.SetEmptyMessage("Nothing to show");
+  ui::headless::RecordingSurface screen;
+  grid.Paint(screen);
+  EXPECT_EQ(screen.Operations()[1], "buffer 300x200") << "after the font is measured";
+  EXPECT_EQ(screen.Operations().back(), "blit 0,0");
+  EXPECT_EQ(screen.Find("[Nothing to show]"),
+            std::vector<std::string>{"text -75,10,375,200 #0.0.0 17 [Nothing to show]"})
+      << "centred, word-wrapped, 10 below the top, a quarter wider each side";
+  EXPECT_EQ(grid.Rows().size(), 0u);
+
+  grid.SetUndefinedString("?");
+  const int s = grid.AddSection("Camera");
+  const int on = grid.AddBoolItem(s, "On", true);
+  const int notes = grid.AddTextItem(s, "Notes", "", true, true);
+  grid.SelectItem(on);
+  screen.Clear();
+  grid.Paint(screen);
+  // "Gg" is 13 high on this surface: rows of 17.
+  EXPECT_EQ(grid.RowRect(1), (ui::Rect{0, 17, 300, 34}));
+  const std::string focus = "#0.120.215";
+  EXPECT_EQ(screen.Find("fill 17,17,150,33 " + focus).size(), 1u) << "the focused name cell";
+  EXPECT_EQ(screen.Find("#255.255.255 32804 [On]").size(), 1u) << "its name in the focus-text colour";
+  EXPECT_EQ(screen.Find("arrow 283,17,300,34").size(), 1u) << "a drop-down arrow at the cell's end";
+  EXPECT_EQ(screen.Find("[?]").size(), 1u) << "the undefined text item";
+  EXPECT_EQ(screen.Find("font Tahoma bold").size(), 1u) << "only the title is bold";
+  grid.SelectItem(notes);
+  screen.Clear();
+  grid.Paint(screen);
+  EXPECT_EQ(screen.Find("button 283,34,300,51").size(), 1u) << "a dialog item's push button";
+  EXPECT_EQ(screen.Find("[...]").size(), 1u);
+  EXPECT_TRUE(screen.Find("arrow").empty());
+  ui::SetToolkit(nullptr);
+}
+
 }  // namespace

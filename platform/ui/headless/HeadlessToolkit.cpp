@@ -66,6 +66,13 @@ void HeadlessWindow::DestroyWindow() {
   mDestroyed = true;
 }
 
+void HeadlessWindow::SetVScroll(bool visible, int range, int page, int position) {
+  mScrollVisible = visible;
+  mScrollRange = range;
+  mScrollPage = page;
+  mScroll = position;
+}
+
 HeadlessWindow* HeadlessWindow::AddChild(std::unique_ptr<HeadlessWindow> child) {
   mChildren.push_back(std::move(child));
   return mChildren.back().get();
@@ -135,6 +142,76 @@ Window* HeadlessToolkit::CreateControl(const std::string& className, const std::
   control->Place(rect);
   if (Listed(failMove, className)) control->RefuseMoves();
   return owner->AddChild(std::move(control));
+}
+
+Window* HeadlessToolkit::CreateCustomWindow(Window* parent, const Rect& rect, int id, MessageHandler& handler) {
+  auto window = std::make_unique<HeadlessWindow>("custom", dynamic_cast<HeadlessWindow*>(parent), id,
+                                                 style::kChild | style::kVisible, &handler);
+  window->Place(rect);
+  HeadlessWindow* made = window.get();
+  if (auto* owner = dynamic_cast<HeadlessWindow*>(parent)) {
+    owner->AddChild(std::move(window));
+  } else {
+    modeless.push_back(std::move(window));
+  }
+  made->SendMessage(msg::kCreate, 0, 0);
+  return made;
+}
+
+namespace {
+
+std::string Describe(const Rect& r) {
+  return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+         std::to_string(r.bottom);
+}
+
+std::string Describe(Colour c) {
+  return "#" + std::to_string(c.Red()) + "." + std::to_string(c.Green()) + "." + std::to_string(c.Blue());
+}
+
+}  // namespace
+
+void RecordingSurface::FillRect(const Rect& rect, Colour colour) {
+  mOperations.push_back("fill " + Describe(rect) + " " + Describe(colour));
+}
+void RecordingSurface::FrameRect(const Rect& rect, Colour colour) {
+  mOperations.push_back("frame " + Describe(rect) + " " + Describe(colour));
+}
+void RecordingSurface::Line(Point from, Point to, Colour colour) {
+  mOperations.push_back("line " + Describe(Rect{from.x, from.y, to.x, to.y}) + " " + Describe(colour));
+}
+void RecordingSurface::SetFont(const Font& font) {
+  mOperations.push_back("font " + font.face + (font.weight >= 700 ? " bold" : ""));
+}
+void RecordingSurface::DrawText(const Rect& rect, const std::string& text, Colour colour, uint32_t flags) {
+  mOperations.push_back("text " + Describe(rect) + " " + Describe(colour) + " " + std::to_string(flags) + " [" + text +
+                        "]");
+}
+Point RecordingSurface::TextExtent(const std::string& text) {
+  return Point{static_cast<int>(text.size()) * mCharWidth, mCharHeight};
+}
+void RecordingSurface::FocusRect(const Rect& rect) { mOperations.push_back("focus " + Describe(rect)); }
+void RecordingSurface::PushButton(const Rect& rect, bool pressed) {
+  mOperations.push_back(std::string("button ") + Describe(rect) + (pressed ? " pressed" : ""));
+}
+void RecordingSurface::DropArrow(const Rect& rect, bool pressed) {
+  mOperations.push_back(std::string("arrow ") + Describe(rect) + (pressed ? " pressed" : ""));
+}
+std::unique_ptr<Surface> RecordingSurface::CreateBuffer(int width, int height) {
+  mOperations.push_back("buffer " + std::to_string(width) + "x" + std::to_string(height));
+  return std::make_unique<RecordingSurface>(mCharWidth, mCharHeight);
+}
+void RecordingSurface::Blit(Surface& buffer, Point at) {
+  auto& recorded = static_cast<RecordingSurface&>(buffer);
+  mOperations.insert(mOperations.end(), recorded.mOperations.begin(), recorded.mOperations.end());
+  mOperations.push_back("blit " + std::to_string(at.x) + "," + std::to_string(at.y));
+}
+std::vector<std::string> RecordingSurface::Find(const std::string& part) const {
+  std::vector<std::string> found;
+  for (const std::string& operation : mOperations) {
+    if (operation.find(part) != std::string::npos) found.push_back(operation);
+  }
+  return found;
 }
 
 Rect HeadlessToolkit::MapDialogRect(const Window&, const Rect& units) {

@@ -43,6 +43,19 @@ class HeadlessWindow : public Window {
   void SetSliderPos(int position) override { mSlider = position; }
   DateTime GetDateTime() const override { return mDateTime; }
   void SetDateTime(const DateTime& value) override { mDateTime = value; }
+  void Invalidate() override { ++mInvalidations; }
+  void SetVScroll(bool visible, int range, int page, int position) override;
+  void SetSizingCursor(bool on) override { mSizingCursor = on; }
+  void CaptureMouse(bool on) override { mCaptured = on; }
+  void SetFocus() override { mFocused = true; }
+
+  // What a window of ours was told.
+  int Invalidations() const { return mInvalidations; }
+  bool ScrollVisible() const { return mScrollVisible; }
+  int ScrollRange() const { return mScrollRange; }
+  int ScrollPage() const { return mScrollPage; }
+  bool SizingCursor() const { return mSizingCursor; }
+  bool Captured() const { return mCaptured; }
 
   // For the tests.
   const std::string& ClassName() const { return mClassName; }
@@ -79,6 +92,41 @@ class HeadlessWindow : public Window {
   int mScroll = 0;
   int mSlider = 0;
   DateTime mDateTime;
+  int mInvalidations = 0;
+  bool mScrollVisible = false;
+  int mScrollRange = 0;
+  int mScrollPage = 0;
+  bool mSizingCursor = false;
+  bool mCaptured = false;
+  bool mFocused = false;
+};
+
+// A surface that keeps what was drawn, one line of text per operation, and measures text at a
+// fixed character size.
+class RecordingSurface : public Surface {
+ public:
+  explicit RecordingSurface(int charWidth = 6, int charHeight = 13) : mCharWidth(charWidth), mCharHeight(charHeight) {}
+  void FillRect(const Rect& rect, Colour colour) override;
+  void FrameRect(const Rect& rect, Colour colour) override;
+  void Line(Point from, Point to, Colour colour) override;
+  void SetFont(const Font& font) override;
+  void DrawText(const Rect& rect, const std::string& text, Colour colour, uint32_t flags) override;
+  Point TextExtent(const std::string& text) override;
+  void FocusRect(const Rect& rect) override;
+  void PushButton(const Rect& rect, bool pressed) override;
+  void DropArrow(const Rect& rect, bool pressed) override;
+  std::unique_ptr<Surface> CreateBuffer(int width, int height) override;
+  void Blit(Surface& buffer, Point at) override;
+
+  const std::vector<std::string>& Operations() const { return mOperations; }
+  // The operations that contain `part`.
+  std::vector<std::string> Find(const std::string& part) const;
+  void Clear() { mOperations.clear(); }
+
+ private:
+  int mCharWidth;
+  int mCharHeight;
+  std::vector<std::string> mOperations;
 };
 
 class HeadlessToolkit : public Toolkit {
@@ -95,6 +143,10 @@ class HeadlessToolkit : public Toolkit {
   Window* CreateControl(const std::string& className, const std::string& caption, uint32_t style, uint32_t exStyle,
                         const Rect& rect, Window* parent, int id) override;
   Rect MapDialogRect(const Window& dialog, const Rect& units) override;
+  Window* CreateCustomWindow(Window* parent, const Rect& rect, int id, MessageHandler& handler) override;
+  SystemLook GetSystemLook() override { return look; }
+  bool SaveScreenshot(Window&, const std::string&) override { return false; }
+  SystemLook look;
 
   // What the user does while a modal dialog runs, in place of its message loop; a dialog the hook
   // leaves open ends as if closed (IDCANCEL).

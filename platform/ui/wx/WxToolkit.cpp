@@ -8,12 +8,16 @@
 
 #include <wx/calctrl.h>
 #include <wx/datectrl.h>
+#include <wx/dcbuffer.h>
+#include <wx/renderer.h>
+#include <wx/settings.h>
 #include <wx/timectrl.h>
 #include <wx/wx.h>
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -32,7 +36,7 @@ wxString ToWx(const std::string& ansi) { return wxString::FromUTF8(AnsiToUtf8(an
 std::string FromWx(const wxString& text) { return Utf8ToAnsi(std::string(text.utf8_str())); }
 
 wxFont ToWxFont(const Font& font) {
-  wxFontInfo info(font.height > 0 ? font.height : 8);
+  wxFontInfo info(font.tenths > 0 ? font.tenths / 10.0 : (font.height > 0 ? font.height : 8));
   if (!font.face.empty()) info.FaceName(ToWx(font.face));  // a face the desktop lacks falls back to its own
   if (font.weight >= 700) info.Bold();
   if (font.italic) info.Italic();
@@ -162,6 +166,17 @@ class WxWindow : public Window {
     if (auto* time = dynamic_cast<wxTimePickerCtrl*>(mWindow)) time->SetValue(ToWxDate(value));
     if (auto* calendar = dynamic_cast<wxCalendarCtrl*>(mWindow)) calendar->SetDate(ToWxDate(value));
   }
+  void Invalidate() override { mWindow->Refresh(false); }
+  void SetVScroll(bool visible, int range, int page, int position) override {
+    if (visible) mWindow->SetScrollbar(wxVERTICAL, position, page, range);
+    else mWindow->SetScrollbar(wxVERTICAL, 0, 0, 0);
+  }
+  void SetSizingCursor(bool on) override { mWindow->SetCursor(on ? wxCursor(wxCURSOR_SIZEWE) : wxNullCursor); }
+  void CaptureMouse(bool on) override {
+    if (on && !mWindow->HasCapture()) mWindow->CaptureMouse();
+    if (!on && mWindow->HasCapture()) mWindow->ReleaseMouse();
+  }
+  void SetFocus() override { mWindow->SetFocus(); }
 
  private:
   wxWindow* mWindow;
@@ -169,6 +184,185 @@ class WxWindow : public Window {
   MessageHandler* mHandler;
   Font mFont;
   bool mHasFont = false;
+};
+
+wxColour ToWxColour(Colour c) { return wxColour(static_cast<unsigned char>(c.Red()), static_cast<unsigned char>(c.Green()),
+                                                static_cast<unsigned char>(c.Blue())); }
+Colour FromWxColour(const wxColour& c) { return Rgb(c.Red(), c.Green(), c.Blue()); }
+
+// Painting on a device context; buffers are bitmaps with a memory context of their own.
+class WxSurface : public Surface {
+ public:
+  WxSurface(wxWindow* window, wxDC& dc) : mWindow(window), mDc(dc) {}
+  void FillRect(const Rect& r, Colour colour) override {
+    mDc.SetPen(*wxTRANSPARENT_PEN);
+    mDc.SetBrush(wxBrush(ToWxColour(colour)));
+    mDc.DrawRectangle(r.left, r.top, r.Width(), r.Height());
+  }
+  void FrameRect(const Rect& r, Colour colour) override {
+    mDc.SetPen(wxPen(ToWxColour(colour)));
+    mDc.SetBrush(*wxTRANSPARENT_BRUSH);
+    mDc.DrawRectangle(r.left, r.top, r.Width(), r.Height());
+  }
+  void Line(Point from, Point to, Colour colour) override {
+    mDc.SetPen(wxPen(ToWxColour(colour)));
+    mDc.DrawLine(from.x, from.y, to.x, to.y);
+  }
+  void SetFont(const Font& font) override { mDc.SetFont(ToWxFont(font)); }
+  void DrawText(const Rect& r, const std::string& text, Colour colour, uint32_t flags) override {
+    mDc.SetTextForeground(ToWxColour(colour));
+    wxString shown = ToWx(text);
+    if ((flags & text::kWordBreak) != 0) {
+      // Word wrap: words onto lines no wider than the rectangle, then each line laid out.
+      wxString wrapped, line;
+      for (const wxString& word : wxSplit(shown, ' ')) {
+        const wxString candidate = line.empty() ? word : line + " " + word;
+        if (!line.empty() && mDc.GetTextExtent(candidate).GetWidth() > r.Width()) {
+          wrapped += line + "\n";
+          line = word;
+        } else {
+          line = candidate;
+        }
+      }
+      shown = wrapped + line;
+    } else if ((flags & text::kEndEllipsis) != 0) {
+      shown = wxControl::Ellipsize(shown, mDc, wxELLIPSIZE_END, r.Width());
+    }
+    int align = (flags & text::kCentre) != 0 ? wxALIGN_CENTRE_HORIZONTAL : wxALIGN_LEFT;
+    align |= (flags & text::kVCentre) != 0 ? wxALIGN_CENTRE_VERTICAL : wxALIGN_TOP;
+    mDc.DrawLabel(shown, wxRect(r.left, r.top, r.Width(), r.Height()), align);
+  }
+  Point TextExtent(const std::string& text) override {
+    const wxSize size = mDc.GetTextExtent(ToWx(text));
+    return Point{size.GetWidth(), size.GetHeight()};
+  }
+  void FocusRect(const Rect& r) override {
+    wxRendererNative::Get().DrawFocusRect(mWindow, mDc, wxRect(r.left, r.top, r.Width(), r.Height()));
+  }
+  void PushButton(const Rect& r, bool pressed) override {
+    wxRendererNative::Get().DrawPushButton(mWindow, mDc, wxRect(r.left, r.top, r.Width(), r.Height()),
+                                           pressed ? static_cast<int>(wxCONTROL_PRESSED) : 0);
+  }
+  void DropArrow(const Rect& r, bool pressed) override {
+    wxRendererNative::Get().DrawComboBoxDropButton(mWindow, mDc, wxRect(r.left, r.top, r.Width(), r.Height()),
+                                                   pressed ? static_cast<int>(wxCONTROL_PRESSED) : 0);
+  }
+  std::unique_ptr<Surface> CreateBuffer(int width, int height) override;
+  void Blit(Surface& buffer, Point at) override;
+  wxDC& Dc() { return mDc; }
+
+ private:
+  wxWindow* mWindow;
+  wxDC& mDc;
+};
+
+class BufferSurface : public WxSurface {
+ public:
+  BufferSurface(wxWindow* window, int width, int height)
+      : WxSurface(window, mMemory), mBitmap(std::max(width, 1), std::max(height, 1)), mMemory(mBitmap) {}
+  wxMemoryDC& Memory() { return mMemory; }
+  int Width() const { return mBitmap.GetWidth(); }
+  int Height() const { return mBitmap.GetHeight(); }
+
+ private:
+  wxBitmap mBitmap;
+  wxMemoryDC mMemory;
+};
+
+std::unique_ptr<Surface> WxSurface::CreateBuffer(int width, int height) {
+  return std::make_unique<BufferSurface>(mWindow, width, height);
+}
+
+void WxSurface::Blit(Surface& buffer, Point at) {
+  auto& source = static_cast<BufferSurface&>(buffer);
+  mDc.Blit(at.x, at.y, source.Width(), source.Height(), &source.Memory(), 0, 0);
+}
+
+// Virtual key codes of the keys our windows read.
+int VirtualKey(int code) {
+  switch (code) {
+    case WXK_LEFT: return 0x25;
+    case WXK_UP: return 0x26;
+    case WXK_RIGHT: return 0x27;
+    case WXK_DOWN: return 0x28;
+    case WXK_RETURN: return 0x0D;
+    case WXK_ESCAPE: return 0x1B;
+    case WXK_TAB: return 0x09;
+    case WXK_PAGEUP: return 0x21;
+    case WXK_PAGEDOWN: return 0x22;
+    default: return code;
+  }
+}
+
+// A window of ours: its events become the handler's messages.
+class CustomWindow : public wxWindow {
+ public:
+  CustomWindow(wxWindow* parent, int id, const wxPoint& at, const wxSize& size)
+      : wxWindow(parent, id, at, size, wxWANTS_CHARS | wxVSCROLL | wxFULL_REPAINT_ON_RESIZE) {
+    SetBackgroundStyle(wxBG_STYLE_PAINT);  // the handler paints all of it
+    Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
+      wxPaintDC dc(this);
+      WxSurface surface(this, dc);
+      Send(msg::kPaint, 0, reinterpret_cast<intptr_t>(static_cast<Surface*>(&surface)));
+    });
+    Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+      const wxSize client = GetClientSize();
+      Send(msg::kSize, 0, PackPoint(Point{client.GetWidth(), client.GetHeight()}));
+      event.Skip();
+    });
+    const auto mouse = [this](uint32_t message) {
+      return [this, message](wxMouseEvent& event) {
+        Send(message, 0, PackPoint(Point{event.GetX(), event.GetY()}));
+        event.Skip();
+      };
+    };
+    Bind(wxEVT_LEFT_DOWN, mouse(msg::kLButtonDown));
+    Bind(wxEVT_LEFT_UP, mouse(msg::kLButtonUp));
+    Bind(wxEVT_LEFT_DCLICK, mouse(msg::kLButtonDblClk));
+    Bind(wxEVT_MOTION, mouse(msg::kMouseMove));
+    Bind(wxEVT_MOUSEWHEEL, [this](wxMouseEvent& event) {
+      Send(msg::kMouseWheel, static_cast<uintptr_t>(static_cast<intptr_t>(event.GetWheelRotation())), 0);
+    });
+    Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& event) {
+      Send(msg::kKeyDown, static_cast<uintptr_t>(VirtualKey(event.GetKeyCode())), 0);
+      event.Skip();  // characters follow
+    });
+    Bind(wxEVT_CHAR, [this](wxKeyEvent& event) {
+      if (event.GetUnicodeKey() != WXK_NONE && event.GetUnicodeKey() >= 32) {
+        Send(msg::kChar, static_cast<uintptr_t>(event.GetUnicodeKey()), 0);
+      }
+    });
+    Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& event) {
+      Send(msg::kSetFocus, 0, 0);
+      event.Skip();
+    });
+    Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) {
+      Send(msg::kKillFocus, 0, 0);
+      event.Skip();
+    });
+    const auto scroll = [this](wxScrollWinEvent& event) {
+      int position = GetScrollPos(wxVERTICAL);
+      const int page = GetScrollThumb(wxVERTICAL);
+      const wxEventType type = event.GetEventType();
+      if (type == wxEVT_SCROLLWIN_THUMBTRACK || type == wxEVT_SCROLLWIN_THUMBRELEASE) position = event.GetPosition();
+      else if (type == wxEVT_SCROLLWIN_LINEUP) position -= 16;
+      else if (type == wxEVT_SCROLLWIN_LINEDOWN) position += 16;
+      else if (type == wxEVT_SCROLLWIN_PAGEUP) position -= page;
+      else if (type == wxEVT_SCROLLWIN_PAGEDOWN) position += page;
+      Send(msg::kVScroll, static_cast<uintptr_t>(std::max(position, 0)), 0);
+    };
+    Bind(wxEVT_SCROLLWIN_THUMBTRACK, scroll);
+    Bind(wxEVT_SCROLLWIN_THUMBRELEASE, scroll);
+    Bind(wxEVT_SCROLLWIN_LINEUP, scroll);
+    Bind(wxEVT_SCROLLWIN_LINEDOWN, scroll);
+    Bind(wxEVT_SCROLLWIN_PAGEUP, scroll);
+    Bind(wxEVT_SCROLLWIN_PAGEDOWN, scroll);
+  }
+
+ private:
+  void Send(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    if (WxWindow* self = WrapperOf(this)) self->SendMessage(message, wParam, lParam);
+  }
 };
 
 // Style bits of the controls, as the dialogs give them.
@@ -277,6 +471,46 @@ class WxToolkit : public Toolkit {
     if (control == nullptr) return nullptr;  // a class this toolkit does not make
     if ((style & style::kVisible) == 0) control->Hide();
     return WxWindow::Wrap(control, style, nullptr);
+  }
+
+  Window* CreateCustomWindow(Window* parent, const Rect& rect, int id, MessageHandler& handler) override {
+    auto* owner = dynamic_cast<WxWindow*>(parent);
+    auto* window = new CustomWindow(owner != nullptr ? owner->Native() : nullptr, id, wxPoint(rect.left, rect.top),
+                                    wxSize(rect.Width(), rect.Height()));
+    WxWindow* self = WxWindow::Wrap(window, style::kChild | style::kVisible, &handler);
+    self->SendMessage(msg::kCreate, 0, 0);
+    return self;
+  }
+
+  SystemLook GetSystemLook() override {
+    SystemLook look;
+    look.windowText = FromWxColour(wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOWTEXT));
+    look.window = FromWxColour(wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW));
+    look.buttonFace = FromWxColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
+    look.highlight = FromWxColour(wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHT));
+    look.highlightText = FromWxColour(wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHTTEXT));
+    look.grayText = FromWxColour(wxSystemSettings::GetColour(wxSYS_COLOUR_GRAYTEXT));
+    look.scrollBarWidth = wxSystemSettings::GetMetric(wxSYS_VSCROLL_X);
+    if (look.scrollBarWidth <= 0) look.scrollBarWidth = 16;
+    return look;
+  }
+
+  bool SaveScreenshot(Window& window, const std::string& pngPath) override {
+    auto* self = dynamic_cast<WxWindow*>(&window);
+    if (self == nullptr) return false;
+    wxWindow* native = self->Native();
+    native->Update();
+    wxYield();
+    const wxSize size = native->GetSize();
+    wxBitmap bitmap(size.GetWidth(), size.GetHeight());
+    {
+      wxMemoryDC memory(bitmap);
+      wxScreenDC screen;
+      const wxPoint origin = native->GetScreenPosition();
+      memory.Blit(0, 0, size.GetWidth(), size.GetHeight(), &screen, origin.x, origin.y);
+    }
+    wxImage::AddHandler(new wxPNGHandler());
+    return bitmap.ConvertToImage().SaveFile(ToWx(pngPath), wxBITMAP_TYPE_PNG);
   }
 
   Rect MapDialogRect(const Window& dialog, const Rect& units) override {
