@@ -2,7 +2,7 @@
 PRESET ?= default
 JOBS ?= 2
 
-.PHONY: setup build demo test bench asan tsan fuzz clean
+.PHONY: setup build demo test bench asan tsan fuzz gallery clean
 
 setup:
 	@bash scripts/setup.sh
@@ -26,6 +26,10 @@ demo: build
 
 test: build
 	ctest --preset $(PRESET) -j $(JOBS)
+
+# The property grid gallery under Xvfb: its picture into docs/ (the one README shows).
+gallery: build
+	bash scripts/gallery-screenshot.sh build/$(PRESET) docs/property-grid-gallery.png
 
 bench: build
 	./build/$(PRESET)/bench/korvex_bench

@@ -43,7 +43,7 @@ class EjectorInStep : public GrabFixture {
   }
   // Waits until the card has seen `writes` port writes.
   bool WaitForWrites(std::size_t writes) {
-    for (int i = 0; i < 400 && card->History().size() < writes; ++i) {
+    for (int i = 0; i < 800 && card->History().size() < writes; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return card->History().size() >= writes;
@@ -178,7 +178,7 @@ TEST_F(EjectorInStep, HostCommandsReadAndWriteTheCardThroughTheEjector) {
 // Control moves to the camera opened last: its counter drives the ejector, and closing the camera
 // that lost control leaves the ejector running for the other.
 TEST_F(EjectorInStep, ControlMovesToTheCameraOpenedLastAndSurvivesTheOtherClosing) {
-  Network("FreeRunning=1\nLineRate=50000\n", "FreeRunning=1\nLineRate=50000\n");
+  Network("FreeRunning=1\nLineRate=20000\n", "FreeRunning=1\nLineRate=20000\n");
   const std::string lineMode = "Height=8\nLineGrabbingMode=1\nLineCounterResolution=2\nEjectorControl=1\n";
   Settings("Mono", "Width=16\n" + lineMode);
   Settings("Colour", "Width=8\n" + lineMode);

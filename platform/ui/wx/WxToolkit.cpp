@@ -130,7 +130,14 @@ class WxWindow : public Window {
   }
   void DestroyWindow() override {
     if (mHandler != nullptr) mHandler->OnMessage(*this, msg::kDestroy, 0, 0);
+    DetachTree(mWindow);
     mWindow->Destroy();
+  }
+  // The window and its children send nothing more: wxWidgets deletes windows later, and their
+  // handlers may be gone by then.
+  static void DetachTree(wxWindow* window) {
+    if (WxWindow* wrapper = WrapperOf(window)) wrapper->mHandler = nullptr;
+    for (wxWindow* child : window->GetChildren()) DetachTree(child);
   }
   int GetCheck() const override {
     if (auto* box = dynamic_cast<wxCheckBox*>(mWindow)) return box->GetValue() ? 1 : 0;
@@ -419,6 +426,7 @@ class WxToolkit : public Toolkit {
       return 1;
     }
     const int result = dialog->ShowModal();
+    WxWindow::DetachTree(dialog);
     dialog->Destroy();
     return result;
   }
@@ -499,8 +507,12 @@ class WxToolkit : public Toolkit {
     auto* self = dynamic_cast<WxWindow*>(&window);
     if (self == nullptr) return false;
     wxWindow* native = self->Native();
+    // Shown and drawn first: the window system maps and paints it in its own time.
+    for (int i = 0; i < 30; ++i) {
+      wxYield();
+      wxMilliSleep(10);
+    }
     native->Update();
-    wxYield();
     const wxSize size = native->GetSize();
     wxBitmap bitmap(size.GetWidth(), size.GetHeight());
     {
