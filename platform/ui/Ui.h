@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace ui {
 
@@ -239,6 +240,26 @@ class Toolkit {
   // A child window of ours whose messages go to the handler (kCreate first, kPaint with a Surface).
   virtual Window* CreateCustomWindow(Window* parent, const Rect& rect, int id, MessageHandler& handler) = 0;
   virtual SystemLook GetSystemLook() = 0;
+  // Screen position of a point in a window's client area (popups are placed by it).
+  virtual Point ClientToScreen(const Window& window, Point point) = 0;
+
+  // The editors of our windows. HookControl sends a native control's key presses (kKeyDown,
+  // lParam 1 with Ctrl held; a nonzero answer keeps the key from the control) and its focus loss
+  // (kKillFocus) to the handler first.
+  virtual void HookControl(Window& control, MessageHandler& handler) = 0;
+  // A popup list at `screen` (its top-left; one row of `rowHeight` an entry): the handler receives
+  // kCommand with the chosen index, or kDestroy when it closes without a choice.
+  virtual Window* CreatePopupList(Window& owner, const Rect& screen, const std::vector<std::string>& entries,
+                                  int selected, MessageHandler& handler) = 0;
+  // A popup month calendar whose right edge is `screen`'s: kCommand with the chosen date, read
+  // back through the popup's GetDateTime, or kDestroy when it closes without one.
+  virtual Window* CreatePopupCalendar(Window& owner, const Rect& screen, const DateTime& date,
+                                      MessageHandler& handler) = 0;
+  // The platform's common dialogs; false when the user cancels.
+  virtual bool FileOpenDialog(Window* owner, const std::string& filter, std::string& path) = 0;
+  virtual bool FolderDialog(Window* owner, const std::string& title, std::string& path) = 0;
+  virtual bool ColourDialog(Window* owner, Colour& colour) = 0;
+  virtual bool FontDialog(Window* owner, Font& font) = 0;
   // The window as it is on the screen, written as a PNG file.
   virtual bool SaveScreenshot(Window& window, const std::string& pngPath) = 0;
 };

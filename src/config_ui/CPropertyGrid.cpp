@@ -673,17 +673,35 @@ std::vector<std::string> CPropertyGrid::ListEntries(const Item& item) const {
 
 void CPropertyGrid::StartEditing(Item& item) {
   if (!item.editable) return;
+  CloseEditor();
   switch (GetEditMode(item)) {
     case EM_INPLACE: mEditor = Editor::kInPlace; break;
     case EM_DROPDOWN: mEditor = item.type == IT_DATE ? Editor::kCalendar : Editor::kList; break;
-    default: mEditor = Editor::kNone; return;  // the dialogs come with the window system
+    case EM_MODAL:
+      if (mWindow != nullptr && RunDialog(item)) {
+        item.undefined = false;
+        Changed(item);
+        Refresh();
+      }
+      return;
+    default: return;
   }
   mEditedItem = item.id;
+  if (mWindow == nullptr) return;
+  const std::vector<Row> rows = Rows();
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i].item == item.id) OpenEditorWindow(item, static_cast<int>(i));
+  }
 }
 
 void CPropertyGrid::CloseEditor() {
   mEditor = Editor::kNone;
   mEditedItem = -1;
+  // Forgotten first: destroying the window tells the editor, which may tell the grid again.
+  ui::Window* window = mEditorWindow;
+  mEditorWindow = nullptr;
+  if (mEditorObject != nullptr) mRetiredEditor = std::move(mEditorObject);
+  if (window != nullptr) window->DestroyWindow();
 }
 
 void CPropertyGrid::OnEndLabelEdit(const std::string& text) {

@@ -9,6 +9,7 @@
 // Threads: the dialog's user-interface thread only.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <variant>
 #include <vector>
@@ -252,7 +253,8 @@ class CPropertyGrid : public ui::MessageHandler {
   // The text an in-place editor starts with, and the entries of a drop-down list.
   std::string InPlaceText(const Item& item) const;
   std::vector<std::string> ListEntries(const Item& item) const;
-  // What the editors send: the edited text (1512), the chosen index (1511), the calendar's date (1513).
+  // What the editors send: the edited text (1512), the chosen index (1511), the calendar's date
+  // (1513); an editor that closes without a value sends its message without one.
   void OnEndLabelEdit(const std::string& text);
   void OnListChoice(int index);
   void OnCalendarChoice(const ui::DateTime& date);
@@ -279,6 +281,9 @@ class CPropertyGrid : public ui::MessageHandler {
   void Changed(const Item& item);
   void Notify(uint32_t message, intptr_t id);
   void StartEditing(Item& item);
+  // The editor windows, when the grid has a window: in-place, drop-down, and the dialogs.
+  void OpenEditorWindow(Item& item, int rowIndex);
+  bool RunDialog(Item& item);
   void Toggle(Section& section) { section.collapsed = !section.collapsed; ClampScroll(); }
   // The scroll bar and a repaint, after anything that may change what is shown.
   void Refresh();
@@ -323,6 +328,13 @@ class CPropertyGrid : public ui::MessageHandler {
   std::string mCancelText;
   std::string mDateLabel = "Date";
   std::string mTimeLabel = "Time";
+ public:
+  void SetDateTimeStrings(const std::string& date, const std::string& time) {
+    mDateLabel = date;
+    mTimeLabel = time;
+  }
+
+ private:
   std::string mUndefinedText;
   std::string mEmptyMessage;
   ui::Window* mOwner = nullptr;
@@ -333,4 +345,9 @@ class CPropertyGrid : public ui::MessageHandler {
   bool mButtonDown = false;
   Editor mEditor = Editor::kNone;
   int mEditedItem = -1;
+  // The open editor's object and window; a closed editor's object is kept until the next one
+  // opens, since it may be what is closing it.
+  std::unique_ptr<ui::MessageHandler> mEditorObject;
+  std::unique_ptr<ui::MessageHandler> mRetiredEditor;
+  ui::Window* mEditorWindow = nullptr;
 };

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "CDynDialogEx.h"
 #include "CPropertyGrid.h"
+#include "CPropertyGridEditors.h"
 
 namespace {
 
@@ -83,6 +85,20 @@ intptr_t CPropertyGrid::OnMessage(ui::Window& self, uint32_t message, uintptr_t 
     case ui::msg::kKeyDown: OnKeyDown(static_cast<int>(wParam)); break;
     case ui::msg::kChar: OnChar(static_cast<char>(wParam)); break;
     case ui::msg::kVScroll: SetScrollPos(static_cast<int>(wParam)); break;
+    // From the editors.
+    case WM_PG_ENDLABELEDIT:
+      if (wParam != 0) OnEndLabelEdit(*reinterpret_cast<const std::string*>(wParam));
+      else CloseEditor();
+      self.SetFocus();
+      break;
+    case WM_PG_SELECTIONCHANGED:
+      if (static_cast<intptr_t>(wParam) >= 0) OnListChoice(static_cast<int>(wParam));
+      else CloseEditor();
+      break;
+    case WM_PG_DATESELCHANGED:
+      if (wParam != 0) OnCalendarChoice(*reinterpret_cast<const ui::DateTime*>(wParam));
+      else CloseEditor();
+      break;
     default: return 0;
   }
   Refresh();
@@ -195,5 +211,116 @@ void CPropertyGrid::PaintItem(ui::Surface& surface, const Item& item, const ui::
       surface.SetFont(mFont);
       surface.DrawText(at, "...", mTextColour, ui::text::kSingleLine | ui::text::kVCentre | ui::text::kCentre);
     }
+  }
+}
+
+void CPropertyGrid::OpenEditorWindow(Item& item, int rowIndex) {
+  mRetiredEditor.reset();
+  const ui::Rect cell = ValueRect(rowIndex);
+  ICustomItem* custom = nullptr;
+  if (ICustomItem* const* object = std::get_if<ICustomItem*>(&item.value)) custom = *object;
+  if (mEditor == Editor::kInPlace) {
+    const ui::Rect rect{cell.left + 1, cell.top + 2, cell.right, cell.bottom};
+    auto edit = std::make_unique<CPropertyGridInPlaceEdit>(*mWindow, rect, mFont, InPlaceText(item));
+    mEditorWindow = edit->GetWindow();
+    mEditorObject = std::move(edit);
+  } else if (item.type == IT_CUSTOM && custom != nullptr) {
+    custom->ShowDropDown(cell);
+    mEditor = Editor::kNone;
+    mEditedItem = -1;
+    return;
+  } else if (mEditor == Editor::kList) {
+    // Below the value cell, from the splitter to the right edge, a text row an entry and 2 pixels.
+    const std::vector<std::string> entries = ListEntries(item);
+    const ui::Point at = ui::GetToolkit()->ClientToScreen(*mWindow, ui::Point{mSplitter, cell.bottom});
+    const ui::Rect screen{at.x, at.y, at.x + cell.right - mSplitter,
+                          at.y + static_cast<int>(entries.size()) * mRowHeight + 2};
+    int selected = -1;
+    if (!item.undefined) {
+      selected = item.type == IT_BOOLEAN ? (std::get<bool>(item.value) ? 0 : 1)
+                                         : static_cast<int>(std::get<int64_t>(item.value));
+    }
+    auto list = std::make_unique<CPropertyGridCombo>(*mWindow, screen, entries, selected);
+    mEditorWindow = list->GetWindow();
+    mEditorObject = std::move(list);
+  } else if (mEditor == Editor::kCalendar) {
+    // Directly below the cell, its right edge on the cell's.
+    const ui::Point bottomRight = ui::GetToolkit()->ClientToScreen(*mWindow, ui::Point{cell.right, cell.bottom});
+    auto calendar = std::make_unique<CPropertyGridMonthCalCtrl>(*mWindow, ui::Rect{0, 0, bottomRight.x, bottomRight.y},
+                                                                std::get<ui::DateTime>(item.value));
+    mEditorWindow = calendar->GetWindow();
+    mEditorObject = std::move(calendar);
+  }
+  if (mEditorWindow == nullptr) CloseEditor();
+}
+
+bool CPropertyGrid::RunDialog(Item& item) {
+  ui::Toolkit& toolkit = *ui::GetToolkit();
+  constexpr uint32_t kChildTab = 0x50010000;  // child, visible, tab stop
+  switch (item.type) {
+    case IT_TEXT: {
+      std::string text = std::get<std::string>(item.value);
+      CDynDialogEx dialog(mWindow);
+      dialog.SetWindowTitle(item.name);
+      dialog.SetFont(&mFont);
+      dialog.SetUseSystemButtons(false);
+      // Both scroll bars, Enter kept, a sunken edge.
+      const ui::Rect edit{7, 7, 200, 100}, ok{56, 106, 106, 120}, cancel{110, 106, 160, 120};
+      dialog.AddControl(129, "", kChildTab | 0x00300000 | 0x1000 | 0x0004 | 0x0040, 0x200, &edit, &text);
+      dialog.AddControl(128, mOkText, kChildTab | 0x1, 0, &ok, {}, ui::kIdOk);
+      dialog.AddControl(128, mCancelText, kChildTab, 0, &cancel, {}, ui::kIdCancel);
+      if (dialog.DoModal() != ui::kIdOk) return false;
+      item.value = text;
+      return true;
+    }
+    case IT_DATETIME: {
+      ui::DateTime date = std::get<ui::DateTime>(item.value), time = date;
+      CDynDialogEx dialog(mWindow);
+      dialog.SetWindowTitle(item.name);
+      dialog.SetFont(&mFont);
+      dialog.SetUseSystemButtons(false);
+      const ui::Rect dateLabel{7, 3, 60, 12}, timeLabel{67, 3, 120, 12}, datePicker{7, 13, 60, 26},
+          timePicker{67, 13, 120, 26}, ok{7, 37, 60, 51}, cancel{67, 37, 120, 51};
+      dialog.AddControl(130, mDateLabel, 0x50000000, 0, &dateLabel);
+      dialog.AddControl(130, mTimeLabel, 0x50000000, 0, &timeLabel);
+      dialog.AddControl(143, "", kChildTab, 0, &datePicker, &date);
+      dialog.AddControl(143, "", kChildTab | ui::style::kDateTimeTimeFormat, 0, &timePicker, &time);
+      dialog.AddControl(128, mOkText, kChildTab | 0x1, 0, &ok, {}, ui::kIdOk);
+      dialog.AddControl(128, mCancelText, kChildTab, 0, &cancel, {}, ui::kIdCancel);
+      if (dialog.DoModal() != ui::kIdOk) return false;
+      item.value = ui::DateTime{date.year, date.month, date.day, time.hour, time.minute, time.second};
+      return true;
+    }
+    case IT_FILE: {
+      std::string path = std::get<std::string>(item.value);
+      if (!toolkit.FileOpenDialog(mWindow, item.options.empty() ? "" : item.options[0], path)) return false;
+      item.value = path;
+      return true;
+    }
+    case IT_FOLDER: {
+      std::string path = std::get<std::string>(item.value);
+      if (!CPropertyGridDirectoryPicker::PickDirectory(mWindow, item.options.empty() ? "" : item.options[0], path)) {
+        return false;
+      }
+      item.value = path;
+      return true;
+    }
+    case IT_COLOR: {
+      ui::Colour colour = std::get<ui::Colour>(item.value);
+      if (!toolkit.ColourDialog(mWindow, colour)) return false;
+      item.value = colour;
+      return true;
+    }
+    case IT_FONT: {
+      ui::Font font = std::get<ui::Font>(item.value);
+      if (!toolkit.FontDialog(mWindow, font)) return false;
+      item.value = font;
+      return true;
+    }
+    case IT_CUSTOM: {
+      ICustomItem* const* custom = std::get_if<ICustomItem*>(&item.value);
+      return custom != nullptr && *custom != nullptr && (*custom)->OnItemButtonClicked();
+    }
+    default: return false;
   }
 }

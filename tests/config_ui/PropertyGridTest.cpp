@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -283,6 +284,141 @@ TEST(PropertyGridPainting, FocusButtonsUndefinedValuesAndTheEmptyMessage) {
   EXPECT_EQ(screen.Find("[...]").size(), 1u);
   EXPECT_TRUE(screen.Find("arrow").empty());
   ui::SetToolkit(nullptr);
+}
+
+// The editors as windows of the headless window system.
+class PropertyGridEditors : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::SetToolkit(&toolkit);
+    parent.Place(ui::Rect{0, 0, 400, 300});
+    ASSERT_TRUE(grid.Create(&parent, ui::Rect{0, 0, 300, 200}, 1001));
+    grid.SetOwner(&owner);
+    section = grid.AddSection("S");
+  }
+  void TearDown() override { ui::SetToolkit(nullptr); }
+  HeadlessWindow* Window() { return static_cast<HeadlessWindow*>(grid.GetWindow()); }
+  ui::Point ValueOf(int item) {
+    const auto rows = grid.Rows();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      if (rows[i].item == item) return ui::Point{250, static_cast<int>(i) * 16 + 8};
+    }
+    return ui::Point{};
+  }
+  void Click(int item) {
+    Window()->SendMessage(ui::msg::kLButtonDown, 0, ui::PackPoint(ValueOf(item)));
+    Window()->SendMessage(ui::msg::kLButtonUp, 0, ui::PackPoint(ValueOf(item)));
+  }
+  int Changes() const {
+    return static_cast<int>(std::count_if(recorder.messages.begin(), recorder.messages.end(),
+                                          [](const auto& m) { return m.first == WM_PG_ITEMCHANGED; }));
+  }
+
+  ui::headless::HeadlessToolkit toolkit;
+  HeadlessWindow parent{"#32770", nullptr, 0, 0, nullptr};
+  Owner recorder;
+  HeadlessWindow owner{"#32770", nullptr, 0, 0, &recorder};
+  CPropertyGrid grid;
+  int section = -1;
+};
+
+TEST_F(PropertyGridEditors, TheInPlaceEditCommitsOnceWhenItLosesTheFocusAndEscapeRestores) {
+  const int name = grid.AddStringItem(section, "Name", "old");
+  Click(name);
+  HeadlessWindow* edit = Window()->Child(1000);
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(edit->ClassName(), "EDIT");
+  EXPECT_EQ(edit->GetText(), "old");
+  EXPECT_EQ(edit->WindowRect(), (ui::Rect{151, 18, 300, 32})) << "1 in from the left, 2 from the top";
+  edit->SetText("new");
+  edit->LoseFocus();
+  edit->LoseFocus();
+  std::string value;
+  EXPECT_TRUE(grid.GetItemValue(name, value));
+  EXPECT_EQ(value, "new");
+  EXPECT_EQ(Changes(), 1);
+  EXPECT_TRUE(edit->Destroyed());
+
+  Click(name);
+  edit = static_cast<HeadlessWindow*>(Window()->Children().back().get());
+  edit->SetText("typed");
+  EXPECT_EQ(edit->PressKey(0x1B), 1) << "Escape";
+  EXPECT_EQ(edit->GetText(), "new");
+  EXPECT_TRUE(grid.GetItemValue(name, value));
+  EXPECT_EQ(value, "new");
+  EXPECT_EQ(Changes(), 1);
+  EXPECT_EQ(grid.OpenEditor(), CPropertyGrid::Editor::kNone);
+
+  Click(name);
+  edit = static_cast<HeadlessWindow*>(Window()->Children().back().get());
+  EXPECT_EQ(edit->PressKey(0x41), 0) << "an ordinary key stays the edit's";
+  EXPECT_EQ(edit->PressKey(0x26, true), 1) << "Ctrl+Up hands the focus back";
+  edit->SetText("last");
+  edit->LoseFocus();
+  EXPECT_TRUE(grid.GetItemValue(name, value));
+  EXPECT_EQ(value, "last");
+}
+
+TEST_F(PropertyGridEditors, TheListAndTheCalendarPopUpBelowTheCellAndStoreTheChoice) {
+  const int on = grid.AddBoolItem(section, "On", true);
+  const int day = grid.AddDateItem(section, "Day", ui::DateTime{2026, 1, 2});
+  Click(on);
+  ASSERT_FALSE(toolkit.popups.empty());
+  HeadlessWindow* list = toolkit.popups.back();
+  EXPECT_EQ(list->entries, (std::vector<std::string>{"True", "False"}));
+  EXPECT_EQ(list->selected, 0);
+  EXPECT_EQ(list->WindowRect(), (ui::Rect{150, 32, 300, 66})) << "below the cell, a row an entry and 2";
+  list->Choose(1);
+  bool value = true;
+  EXPECT_TRUE(grid.GetItemValue(on, value));
+  EXPECT_FALSE(value);
+  EXPECT_EQ(Changes(), 1);
+  Click(day);
+  HeadlessWindow* calendar = toolkit.popups.back();
+  EXPECT_EQ(calendar->ClassName(), "popup-calendar");
+  EXPECT_EQ(calendar->GetDateTime(), (ui::DateTime{2026, 1, 2}));
+  calendar->ChooseDate(ui::DateTime{2026, 12, 24});
+  ui::DateTime date;
+  EXPECT_TRUE(grid.GetItemValue(day, date));
+  EXPECT_EQ(date, (ui::DateTime{2026, 12, 24}));
+  Click(on);
+  toolkit.popups.back()->Dismiss();
+  EXPECT_EQ(grid.OpenEditor(), CPropertyGrid::Editor::kNone);
+  EXPECT_EQ(Changes(), 2);
+}
+
+TEST_F(PropertyGridEditors, DialogItemsOpenTheirDialogsAndOnlyAnAcceptedOneChangesTheValue) {
+  const int notes = grid.AddTextItem(section, "Notes", "one");
+  const int file = grid.AddFileItem(section, "Table", "a.lut", "Tables (*.lut)|*.lut||");
+  const int folder = grid.AddFolderItem(section, "Pictures", "/old", "Where");
+  toolkit.onModal = [](HeadlessWindow& dialog) {
+    EXPECT_EQ(dialog.GetText(), "Notes");
+    for (const auto& child : dialog.Children()) {
+      if (child->ClassName() == "EDIT") child->SetText("two\r\nlines");
+    }
+    dialog.Click(ui::kIdOk);
+  };
+  grid.OnLButtonDblClk(ValueOf(notes));
+  std::string value;
+  EXPECT_TRUE(grid.GetItemValue(notes, value));
+  EXPECT_EQ(value, "two\r\nlines");
+  toolkit.onModal = [](HeadlessWindow& dialog) { dialog.Click(ui::kIdCancel); };
+  grid.OnLButtonDblClk(ValueOf(notes));
+  EXPECT_TRUE(grid.GetItemValue(notes, value));
+  EXPECT_EQ(value, "two\r\nlines");
+  EXPECT_EQ(Changes(), 1);
+
+  toolkit.accept = true;
+  toolkit.filePath = "/tables/b.lut";
+  toolkit.folderPath = "";
+  grid.OnLButtonDblClk(ValueOf(file));
+  grid.OnLButtonDblClk(ValueOf(folder));
+  EXPECT_TRUE(grid.GetItemValue(file, value));
+  EXPECT_EQ(value, "/tables/b.lut");
+  EXPECT_TRUE(grid.GetItemValue(folder, value));
+  EXPECT_EQ(value, "/old") << "an empty folder leaves the path";
+  EXPECT_EQ(toolkit.dialogsShown, (std::vector<std::string>{"file Tables (*.lut)|*.lut||", "folder Where"}));
+  EXPECT_EQ(Changes(), 2);
 }
 
 }  // namespace

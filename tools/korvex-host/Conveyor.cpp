@@ -180,7 +180,6 @@ enum class Verdict { kPassed, kRejected, kMissed, kRejectedWrongly, kBeyondRun, 
 struct Check {
   long deliveredSteps = 0;   // counter steps the driver made (a delivered chunk each)
   long droppedFrames = 0;    // chunks the camera had no buffer for
-  long stepsBeforeStop = 0;  // delivered chunks completed before the host stopped the camera
   long processedSteps = 0;   // ejector lines in the trace, four port writes each
   bool traceInOrder = true;
   std::vector<long> fires;   // steps at which port 0 went on
@@ -197,9 +196,7 @@ struct Check {
   }
 };
 
-// `stopNs`: when the host asked the camera to stop; chunks completed after it may or may not have
-// been counted by the driver.
-Check Judge(const GroundTruth& truth, const std::vector<PortWrite>& trace, int offset, long long stopNs) {
+Check Judge(const GroundTruth& truth, const std::vector<PortWrite>& trace, int offset) {
   Check check;
   // Step k (from 1) is made by the k-th delivered chunk; its belt lines map to counter steps.
   std::vector<long> stepOfFrame(truth.frames.size(), -1);  // -1: dropped
@@ -211,7 +208,6 @@ Check Judge(const GroundTruth& truth, const std::vector<PortWrite>& trace, int o
     }
     stepOfFrame[f] = check.deliveredSteps;  // the stamp of its lines
     ++check.deliveredSteps;
-    if (truth.frames[f].timeNs < stopNs) ++check.stepsBeforeStop;
     timeOfStep.push_back(truth.frames[f].timeNs);
   }
   // Ejector lines: the trace holds each processed line's four writes, port 0 first.
@@ -445,9 +441,6 @@ int RunConveyor(DriverApi& api, const ConveyorOptions& options) {
     }
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const long long stopNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                               std::chrono::steady_clock::now().time_since_epoch())
-                               .count();
   api.setProperty(0, kPort, "continuous", 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the ejector's last pass
   // Back to frame mode without the ejector, so that the camera is found as it was.
@@ -462,7 +455,7 @@ int RunConveyor(DriverApi& api, const ConveyorOptions& options) {
                  TracePath(options).c_str());
     return 1;
   }
-  const Check check = Judge(truth, trace, options.offset, stopNs);
+  const Check check = Judge(truth, trace, options.offset);
   long hostFlawed = 0;
   for (const FoundProduct& product : inspection.Products()) hostFlawed += product.flawed ? 1 : 0;
   long truthProducts = 0, truthFlawed = 0;
@@ -480,7 +473,9 @@ int RunConveyor(DriverApi& api, const ConveyorOptions& options) {
   const long missed = check.Count(Verdict::kMissed, true, truth);
   const long wrongly = check.Count(Verdict::kRejectedWrongly, false, truth) + check.strayFires;
   const long beyond = check.Count(Verdict::kBeyondRun, true, truth) + check.Count(Verdict::kBeyondRun, false, truth);
-  const bool everyLine = check.traceInOrder && check.processedSteps >= check.stepsBeforeStop &&
+  // Every step up to the last line the host read was counted, so the ejector must have processed
+  // it; chunks in the camera's queue when the grab stopped may have been dropped uncounted.
+  const bool everyLine = check.traceInOrder && check.processedSteps >= inspection.Step() + 1 &&
                          check.processedSteps <= check.deliveredSteps;
 
   std::printf("conveyor inspection: %ld counter steps (%.1f wraps of the counter), %ld belt lines, %.1f s\n",

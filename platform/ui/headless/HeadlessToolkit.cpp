@@ -62,8 +62,10 @@ void HeadlessWindow::EndDialog(int result) {
 
 void HeadlessWindow::DestroyWindow() {
   if (mDestroyed) return;
-  SendMessage(msg::kDestroy, 0, 0);
   mDestroyed = true;
+  SendMessage(msg::kDestroy, 0, 0);
+  mHook = nullptr;
+  mHandler = nullptr;
 }
 
 void HeadlessWindow::SetVScroll(bool visible, int range, int page, int position) {
@@ -72,6 +74,26 @@ void HeadlessWindow::SetVScroll(bool visible, int range, int page, int position)
   mScrollPage = page;
   mScroll = position;
 }
+
+intptr_t HeadlessWindow::PressKey(int key, bool ctrl) {
+  return mHook != nullptr ? mHook->OnMessage(*this, msg::kKeyDown, static_cast<uintptr_t>(key), ctrl ? 1 : 0) : 0;
+}
+
+void HeadlessWindow::LoseFocus() {
+  if (mHook != nullptr) mHook->OnMessage(*this, msg::kKillFocus, 0, 0);
+}
+
+void HeadlessWindow::Choose(int index) {
+  selected = index;
+  SendMessage(msg::kCommand, static_cast<uintptr_t>(index), 0);
+}
+
+void HeadlessWindow::ChooseDate(const DateTime& date) {
+  mDateTime = date;
+  SendMessage(msg::kCommand, 0, 0);
+}
+
+void HeadlessWindow::Dismiss() { DestroyWindow(); }
 
 HeadlessWindow* HeadlessWindow::AddChild(std::unique_ptr<HeadlessWindow> child) {
   mChildren.push_back(std::move(child));
@@ -156,6 +178,64 @@ Window* HeadlessToolkit::CreateCustomWindow(Window* parent, const Rect& rect, in
   }
   made->SendMessage(msg::kCreate, 0, 0);
   return made;
+}
+
+Point HeadlessToolkit::ClientToScreen(const Window& window, Point point) {
+  for (const auto* at = dynamic_cast<const HeadlessWindow*>(&window); at != nullptr;
+       at = dynamic_cast<const HeadlessWindow*>(at->GetParent())) {
+    point.x += at->WindowRect().left;
+    point.y += at->WindowRect().top;
+  }
+  return point;
+}
+
+void HeadlessToolkit::HookControl(Window& control, MessageHandler& handler) {
+  if (auto* window = dynamic_cast<HeadlessWindow*>(&control)) window->SetHook(&handler);
+}
+
+Window* HeadlessToolkit::CreatePopupList(Window&, const Rect& screen, const std::vector<std::string>& entries,
+                                         int selected, MessageHandler& handler) {
+  auto popup = std::make_unique<HeadlessWindow>("popup-list", nullptr, 0, style::kVisible, &handler);
+  popup->Place(screen);
+  popup->entries = entries;
+  popup->selected = selected;
+  popups.push_back(popup.get());
+  modeless.push_back(std::move(popup));
+  return popups.back();
+}
+
+Window* HeadlessToolkit::CreatePopupCalendar(Window&, const Rect& screen, const DateTime& date,
+                                             MessageHandler& handler) {
+  auto popup = std::make_unique<HeadlessWindow>("popup-calendar", nullptr, 0, style::kVisible, &handler);
+  popup->Place(screen);
+  popup->SetDateTime(date);
+  popups.push_back(popup.get());
+  modeless.push_back(std::move(popup));
+  return popups.back();
+}
+
+bool HeadlessToolkit::FileOpenDialog(Window*, const std::string& filter, std::string& path) {
+  dialogsShown.push_back("file " + filter);
+  if (accept) path = filePath;
+  return accept;
+}
+
+bool HeadlessToolkit::FolderDialog(Window*, const std::string& title, std::string& path) {
+  dialogsShown.push_back("folder " + title);
+  if (accept) path = folderPath;
+  return accept;
+}
+
+bool HeadlessToolkit::ColourDialog(Window*, Colour& value) {
+  dialogsShown.push_back("colour");
+  if (accept) value = colour;
+  return accept;
+}
+
+bool HeadlessToolkit::FontDialog(Window*, Font& value) {
+  dialogsShown.push_back("font");
+  if (accept) value = font;
+  return accept;
 }
 
 namespace {

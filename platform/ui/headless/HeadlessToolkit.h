@@ -69,6 +69,16 @@ class HeadlessWindow : public Window {
   // A click on a button of the dialog: the command its id sends.
   void Click(int id) { SendMessage(msg::kCommand, static_cast<uintptr_t>(id), 0); }
   HeadlessWindow* AddChild(std::unique_ptr<HeadlessWindow> child);
+  // What a user does to a hooked control or a popup: a key (virtual key code), the focus going
+  // elsewhere, a choice in a popup list or calendar, a popup closed without one.
+  void SetHook(MessageHandler* hook) { mHook = hook; }
+  intptr_t PressKey(int key, bool ctrl = false);
+  void LoseFocus();
+  void Choose(int index);
+  void ChooseDate(const DateTime& date);
+  void Dismiss();
+  std::vector<std::string> entries;  // a popup list's
+  int selected = -1;                 // a popup list's
   void Place(const Rect& rect) { mRect = rect; }
   void RefuseMoves() { mRefuseMoves = true; }
 
@@ -99,6 +109,7 @@ class HeadlessWindow : public Window {
   bool mSizingCursor = false;
   bool mCaptured = false;
   bool mFocused = false;
+  MessageHandler* mHook = nullptr;
 };
 
 // A surface that keeps what was drawn, one line of text per operation, and measures text at a
@@ -145,6 +156,26 @@ class HeadlessToolkit : public Toolkit {
   Rect MapDialogRect(const Window& dialog, const Rect& units) override;
   Window* CreateCustomWindow(Window* parent, const Rect& rect, int id, MessageHandler& handler) override;
   SystemLook GetSystemLook() override { return look; }
+  Point ClientToScreen(const Window& window, Point point) override;
+  void HookControl(Window& control, MessageHandler& handler) override;
+  Window* CreatePopupList(Window& owner, const Rect& screen, const std::vector<std::string>& entries, int selected,
+                          MessageHandler& handler) override;
+  Window* CreatePopupCalendar(Window& owner, const Rect& screen, const DateTime& date,
+                              MessageHandler& handler) override;
+  bool FileOpenDialog(Window* owner, const std::string& filter, std::string& path) override;
+  bool FolderDialog(Window* owner, const std::string& title, std::string& path) override;
+  bool ColourDialog(Window* owner, Colour& colour) override;
+  bool FontDialog(Window* owner, Font& font) override;
+  // The common dialogs: each shown is noted ("file FILTER", "folder TITLE", "colour", "font");
+  // with `accept` set they answer these values, else they are cancelled.
+  std::vector<std::string> dialogsShown;
+  bool accept = false;
+  std::string filePath;
+  std::string folderPath;
+  Colour colour;
+  Font font;
+  // The popups made, the newest last.
+  std::vector<HeadlessWindow*> popups;
   bool SaveScreenshot(Window&, const std::string&) override { return false; }
   SystemLook look;
 

@@ -8,7 +8,10 @@
 
 #include <wx/calctrl.h>
 #include <wx/datectrl.h>
+#include <wx/colordlg.h>
 #include <wx/dcbuffer.h>
+#include <wx/fontdlg.h>
+#include <wx/popupwin.h>
 #include <wx/renderer.h>
 #include <wx/settings.h>
 #include <wx/timectrl.h>
@@ -136,7 +139,10 @@ class WxWindow : public Window {
   // The window and its children send nothing more: wxWidgets deletes windows later, and their
   // handlers may be gone by then.
   static void DetachTree(wxWindow* window) {
-    if (WxWindow* wrapper = WrapperOf(window)) wrapper->mHandler = nullptr;
+    if (WxWindow* wrapper = WrapperOf(window)) {
+      wrapper->mHandler = nullptr;
+      wrapper->mHook = nullptr;
+    }
     for (wxWindow* child : window->GetChildren()) DetachTree(child);
   }
   int GetCheck() const override {
@@ -163,6 +169,9 @@ class WxWindow : public Window {
     if (auto* slider = dynamic_cast<wxSlider*>(mWindow)) slider->SetValue(position);
   }
   DateTime GetDateTime() const override {
+    for (wxWindow* child : mWindow->GetChildren()) {  // a popup's calendar
+      if (auto* calendar = dynamic_cast<wxCalendarCtrl*>(child)) return FromWxDate(calendar->GetDate());
+    }
     if (auto* date = dynamic_cast<wxDatePickerCtrl*>(mWindow)) return FromWxDate(date->GetValue());
     if (auto* time = dynamic_cast<wxTimePickerCtrl*>(mWindow)) return FromWxDate(time->GetValue());
     if (auto* calendar = dynamic_cast<wxCalendarCtrl*>(mWindow)) return FromWxDate(calendar->GetDate());
@@ -184,11 +193,14 @@ class WxWindow : public Window {
     if (!on && mWindow->HasCapture()) mWindow->ReleaseMouse();
   }
   void SetFocus() override { mWindow->SetFocus(); }
+  MessageHandler* Hook() const { return mHook; }
+  void SetHook(MessageHandler* hook) { mHook = hook; }
 
  private:
   wxWindow* mWindow;
   uint32_t mStyle;
   MessageHandler* mHandler;
+  MessageHandler* mHook = nullptr;  // gets the keys and the focus loss of a native control first
   Font mFont;
   bool mHasFont = false;
 };
@@ -372,11 +384,35 @@ class CustomWindow : public wxWindow {
   }
 };
 
+// A popup that closes when the user clicks elsewhere; its wrapper's handler then gets kDestroy.
+class PopupWindow : public wxPopupTransientWindow {
+ public:
+  explicit PopupWindow(wxWindow* owner) : wxPopupTransientWindow(owner, wxBORDER_SIMPLE) {}
+  void Choose(uintptr_t value) {
+    mChosen = true;
+    if (WxWindow* self = WrapperOf(this)) self->SendMessage(msg::kCommand, value, 0);
+  }
+
+ protected:
+  void OnDismiss() override {
+    if (mChosen) return;
+    if (WxWindow* self = WrapperOf(this)) self->SendMessage(msg::kDestroy, 0, 0);
+  }
+
+ private:
+  bool mChosen = false;
+};
+
 // Style bits of the controls, as the dialogs give them.
 constexpr uint32_t kEditMultiLine = 0x0004;
 constexpr uint32_t kScrollBarVertical = 0x0001;
 constexpr uint32_t kComboDropDownList = 0x0003;
 constexpr uint32_t kButtonGroupBox = 0x0007;
+
+wxWindow* NativeOf(Window* window) {
+  auto* self = dynamic_cast<WxWindow*>(window);
+  return self != nullptr ? self->Native() : nullptr;
+}
 
 class WxToolkit : public Toolkit {
  public:
@@ -488,6 +524,121 @@ class WxToolkit : public Toolkit {
     WxWindow* self = WxWindow::Wrap(window, style::kChild | style::kVisible, &handler);
     self->SendMessage(msg::kCreate, 0, 0);
     return self;
+  }
+
+  Point ClientToScreen(const Window& window, Point point) override {
+    const auto* self = dynamic_cast<const WxWindow*>(&window);
+    if (self == nullptr) return point;
+    const wxPoint at = self->Native()->ClientToScreen(wxPoint(point.x, point.y));
+    return Point{at.x, at.y};
+  }
+
+  void HookControl(Window& control, MessageHandler& handler) override {
+    auto* self = dynamic_cast<WxWindow*>(&control);
+    if (self == nullptr) return;
+    self->SetHook(&handler);
+    wxWindow* native = self->Native();
+    // Keys come before the dialog's own navigation, so that Enter, Tab and Escape reach the editor.
+    native->Bind(wxEVT_CHAR_HOOK, [native](wxKeyEvent& event) {
+      WxWindow* wrapper = WrapperOf(native);
+      MessageHandler* hook = wrapper != nullptr ? wrapper->Hook() : nullptr;
+      if (hook != nullptr && hook->OnMessage(*wrapper, msg::kKeyDown, static_cast<uintptr_t>(VirtualKey(event.GetKeyCode())),
+                                             event.ControlDown() ? 1 : 0) != 0) {
+        return;
+      }
+      event.Skip();
+    });
+    native->Bind(wxEVT_KILL_FOCUS, [native](wxFocusEvent& event) {
+      event.Skip();
+      WxWindow* wrapper = WrapperOf(native);
+      if (MessageHandler* hook = wrapper != nullptr ? wrapper->Hook() : nullptr) hook->OnMessage(*wrapper, msg::kKillFocus, 0, 0);
+    });
+  }
+
+  Window* CreatePopupList(Window& owner, const Rect& screen, const std::vector<std::string>& entries, int selected,
+                          MessageHandler& handler) override {
+    auto* self = dynamic_cast<WxWindow*>(&owner);
+    if (self == nullptr) return nullptr;
+    auto* popup = new PopupWindow(self->Native());
+    wxArrayString choices;
+    for (const std::string& entry : entries) choices.Add(ToWx(entry));
+    auto* list = new wxListBox(popup, wxID_ANY, wxPoint(0, 0), wxSize(screen.Width(), screen.Height()), choices);
+    if (selected >= 0 && selected < static_cast<int>(entries.size())) list->SetSelection(selected);
+    if (self->GetFont() != nullptr) list->SetFont(ToWxFont(*self->GetFont()));
+    list->Bind(wxEVT_LISTBOX, [popup, list](wxCommandEvent&) {
+      popup->Choose(static_cast<uintptr_t>(list->GetSelection()));
+    });
+    list->Bind(wxEVT_CHAR_HOOK, [popup, list](wxKeyEvent& event) {
+      if (event.GetKeyCode() == WXK_RETURN && list->GetSelection() != wxNOT_FOUND) {
+        popup->Choose(static_cast<uintptr_t>(list->GetSelection()));
+      } else if (event.GetKeyCode() == WXK_ESCAPE) {
+        popup->Dismiss();
+      } else {
+        event.Skip();
+      }
+    });
+    popup->SetSize(screen.left, screen.top, screen.Width(), screen.Height());
+    WxWindow* made = WxWindow::Wrap(popup, style::kVisible, &handler);
+    popup->Popup(list);
+    return made;
+  }
+
+  Window* CreatePopupCalendar(Window& owner, const Rect& screen, const DateTime& date,
+                              MessageHandler& handler) override {
+    auto* self = dynamic_cast<WxWindow*>(&owner);
+    if (self == nullptr) return nullptr;
+    auto* popup = new PopupWindow(self->Native());
+    auto* calendar = new wxCalendarCtrl(popup, wxID_ANY, ToWxDate(date), wxPoint(0, 0));
+    const wxSize size = calendar->GetBestSize();
+    calendar->SetSize(size);
+    calendar->Bind(wxEVT_CALENDAR_SEL_CHANGED, [popup](wxCalendarEvent&) { popup->Choose(0); });
+    calendar->Bind(wxEVT_CHAR_HOOK, [popup](wxKeyEvent& event) {
+      if (event.GetKeyCode() == WXK_RETURN) popup->Choose(0);
+      else if (event.GetKeyCode() == WXK_ESCAPE) popup->Dismiss();
+      else event.Skip();
+    });
+    popup->SetSize(screen.right - size.GetWidth(), screen.bottom, size.GetWidth(), size.GetHeight());
+    WxWindow* made = WxWindow::Wrap(popup, style::kVisible, &handler);
+    popup->Popup(calendar);
+    return made;
+  }
+
+  bool FileOpenDialog(Window* owner, const std::string& filter, std::string& path) override {
+    wxString wildcard = ToWx(filter);
+    while (wildcard.EndsWith("|")) wildcard.RemoveLast();  // the filters end with "||"
+    wxFileDialog dialog(NativeOf(owner), wxFileSelectorPromptStr, wxEmptyString, ToWx(path),
+                        wildcard.empty() ? wxString(wxFileSelectorDefaultWildcardStr) : wildcard,
+                        wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+    if (dialog.ShowModal() != wxID_OK) return false;
+    path = FromWx(dialog.GetPath());
+    return true;
+  }
+
+  bool FolderDialog(Window* owner, const std::string& title, std::string& path) override {
+    wxDirDialog dialog(NativeOf(owner), ToWx(title), ToWx(path), wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+    if (dialog.ShowModal() != wxID_OK) return false;
+    path = FromWx(dialog.GetPath());
+    return true;
+  }
+
+  bool ColourDialog(Window* owner, Colour& colour) override {
+    wxColourData data;
+    data.SetColour(ToWxColour(colour));
+    wxColourDialog dialog(NativeOf(owner), &data);
+    if (dialog.ShowModal() != wxID_OK) return false;
+    colour = FromWxColour(dialog.GetColourData().GetColour());
+    return true;
+  }
+
+  bool FontDialog(Window* owner, Font& font) override {
+    wxFontData data;
+    data.SetInitialFont(ToWxFont(font));
+    wxFontDialog dialog(NativeOf(owner), data);
+    if (dialog.ShowModal() != wxID_OK) return false;
+    const wxFont chosen = dialog.GetFontData().GetChosenFont();
+    font = Font{FromWx(chosen.GetFaceName()), chosen.GetPointSize(), 0, chosen.GetWeight() >= wxFONTWEIGHT_BOLD ? 700 : 400,
+                chosen.GetStyle() == wxFONTSTYLE_ITALIC};
+    return true;
   }
 
   SystemLook GetSystemLook() override {
