@@ -207,6 +207,8 @@ class Window {
   // Windows of ours: repaint, the vertical scroll bar, the west-east sizing cursor, the mouse and
   // the keyboard focus.
   virtual void Invalidate() = 0;
+  // Paints what is invalid now, before returning.
+  virtual void UpdateNow() = 0;
   virtual void SetVScroll(bool visible, int range, int page, int position) = 0;
   virtual void SetSizingCursor(bool on) = 0;
   virtual void CaptureMouse(bool on) = 0;

@@ -44,6 +44,7 @@ class HeadlessWindow : public Window {
   DateTime GetDateTime() const override { return mDateTime; }
   void SetDateTime(const DateTime& value) override { mDateTime = value; }
   void Invalidate() override { ++mInvalidations; }
+  void UpdateNow() override {}
   void SetVScroll(bool visible, int range, int page, int position) override;
   void SetSizingCursor(bool on) override { mSizingCursor = on; }
   void CaptureMouse(bool on) override { mCaptured = on; }

@@ -183,6 +183,7 @@ class WxWindow : public Window {
     if (auto* calendar = dynamic_cast<wxCalendarCtrl*>(mWindow)) calendar->SetDate(ToWxDate(value));
   }
   void Invalidate() override { mWindow->Refresh(false); }
+  void UpdateNow() override;
   void SetVScroll(bool visible, int range, int page, int position) override {
     if (visible) mWindow->SetScrollbar(wxVERTICAL, position, page, range);
     else mWindow->SetScrollbar(wxVERTICAL, 0, 0, 0);
@@ -402,6 +403,17 @@ class PopupWindow : public wxPopupTransientWindow {
  private:
   bool mChosen = false;
 };
+
+// A window of ours paints at once on its client area; GTK would otherwise paint at its next frame.
+void WxWindow::UpdateNow() {
+  if (dynamic_cast<CustomWindow*>(mWindow) == nullptr || !mWindow->IsShownOnScreen()) {
+    mWindow->Update();
+    return;
+  }
+  wxClientDC dc(mWindow);
+  WxSurface surface(mWindow, dc);
+  SendMessage(msg::kPaint, 0, reinterpret_cast<intptr_t>(static_cast<Surface*>(&surface)));
+}
 
 // Style bits of the controls, as the dialogs give them.
 constexpr uint32_t kEditMultiLine = 0x0004;
