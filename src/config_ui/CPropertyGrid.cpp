@@ -580,6 +580,15 @@ void CPropertyGrid::OnLButtonDown(ui::Point point) {
       if (!Focusable(*item)) return;
       if (mFocusedItem != item->id) FocusRow(hit.row);
       const EEditMode mode = GetEditMode(*item);
+      // A custom item may take the mouse in its cell; it then gets the moves and the release.
+      if (hit.area == Area::kValue && item->type == IT_CUSTOM && item->editable) {
+        ICustomItem* const* custom = std::get_if<ICustomItem*>(&item->value);
+        const ui::Rect cell = ValueRect(RowIndexOf(item->id));
+        if (custom != nullptr && *custom != nullptr && (*custom)->OnLButtonDown(cell, point)) {
+          mMouseItem = item->id;
+          return;
+        }
+      }
       // Editing starts when the button is released over the same place.
       if (item->editable && ((hit.area == Area::kValue && (mode == EM_INPLACE || mode == EM_DROPDOWN)) ||
                              hit.area == Area::kButton)) {
@@ -593,12 +602,36 @@ void CPropertyGrid::OnLButtonDown(ui::Point point) {
   }
 }
 
+ICustomItem* CPropertyGrid::MouseItem(ui::Rect& cell) {
+  Item* item = FindItem(mMouseItem);
+  ICustomItem* const* custom = item != nullptr ? std::get_if<ICustomItem*>(&item->value) : nullptr;
+  if (custom == nullptr || *custom == nullptr) return nullptr;
+  cell = ValueRect(RowIndexOf(mMouseItem));
+  return *custom;
+}
+
+int CPropertyGrid::RowIndexOf(int item) const {
+  const std::vector<Row> rows = Rows();
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i].item == item) return static_cast<int>(i);
+  }
+  return -1;
+}
+
 void CPropertyGrid::OnMouseMove(ui::Point point) {
+  ui::Rect cell;
+  if (ICustomItem* custom = mMouseItem >= 0 ? MouseItem(cell) : nullptr) {
+    custom->OnMouseMove(cell, point);
+    return;
+  }
   if (!mDraggingSplitter) return;
   mSplitter = std::max(mClientWidth / 5, std::min(point.x, mClientWidth * 4 / 5));
 }
 
 void CPropertyGrid::OnLButtonUp(ui::Point point) {
+  ui::Rect cell;
+  if (ICustomItem* custom = mMouseItem >= 0 ? MouseItem(cell) : nullptr) custom->OnLButtonUp(cell, point);
+  mMouseItem = -1;
   mDraggingSplitter = false;
   mButtonDown = false;
   if (!mArmed) return;

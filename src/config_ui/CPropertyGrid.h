@@ -281,6 +281,8 @@ class CPropertyGrid : public ui::MessageHandler {
   void Changed(const Item& item);
   void Notify(uint32_t message, intptr_t id);
   void StartEditing(Item& item);
+  int RowIndexOf(int item) const;
+  ICustomItem* MouseItem(ui::Rect& cell);
   // The editor windows, when the grid has a window: in-place, drop-down, and the dialogs.
   void OpenEditorWindow(Item& item, int rowIndex);
   bool RunDialog(Item& item);
@@ -343,6 +345,7 @@ class CPropertyGrid : public ui::MessageHandler {
   bool mArmed = false;
   Hit mArmedHit;
   bool mButtonDown = false;
+  int mMouseItem = -1;  // the custom item that took the mouse
   Editor mEditor = Editor::kNone;
   int mEditedItem = -1;
   // The open editor's object and window; a closed editor's object is kept until the next one

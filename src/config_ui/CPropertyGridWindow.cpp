@@ -67,16 +67,16 @@ intptr_t CPropertyGrid::OnMessage(ui::Window& self, uint32_t message, uintptr_t 
     case ui::msg::kLButtonDown:
       self.SetFocus();
       OnLButtonDown(ui::UnpackPoint(lParam));
-      if (mDraggingSplitter) self.CaptureMouse(true);
+      if (mDraggingSplitter || mMouseItem >= 0) self.CaptureMouse(true);
       break;
     case ui::msg::kLButtonUp:
-      if (mDraggingSplitter) self.CaptureMouse(false);
+      if (mDraggingSplitter || mMouseItem >= 0) self.CaptureMouse(false);
       OnLButtonUp(ui::UnpackPoint(lParam));
       break;
     case ui::msg::kMouseMove: {
       const ui::Point point = ui::UnpackPoint(lParam);
       self.SetSizingCursor(mDraggingSplitter || SplitterCursor(point));
-      if (!mDraggingSplitter) return 0;
+      if (!mDraggingSplitter && mMouseItem < 0) return 0;
       OnMouseMove(point);
       break;
     }
