@@ -207,6 +207,13 @@ class CPropertyGrid : public ui::MessageHandler {
     Refresh();
   }
   void SetTextColor(ui::Colour colour);
+  void SetTitleColor(ui::Colour colour) { SetColour(mTitleColour, colour); }
+  void SetBackColor(ui::Colour colour) { SetColour(mBackColour, colour); }
+  void SetShadeColor(ui::Colour colour) { SetColour(mShadeColour, colour); }
+  void SetFocusColor(ui::Colour colour) { SetColour(mFocusColour, colour); }
+  void SetFocusTextColor(ui::Colour colour) { SetColour(mFocusTextColour, colour); }
+  void SetEditableColor(ui::Colour colour) { SetColour(mEditableColour, colour); }
+  void SetDisabledColor(ui::Colour colour) { SetColour(mDisabledColour, colour); }
   void SetTrueFalseStrings(const std::string& trueText, const std::string& falseText);
   void SetOkCancelStrings(const std::string& ok, const std::string& cancel);
   void SetUndefinedString(const std::string& text) {
@@ -290,6 +297,10 @@ class CPropertyGrid : public ui::MessageHandler {
   // The scroll bar and a repaint, after anything that may change what is shown.
   void Refresh();
   bool Written(bool stored);
+  void SetColour(ui::Colour& member, ui::Colour colour) {
+    member = colour;
+    Refresh();
+  }
   void PaintTitle(ui::Surface& surface, const Section& section, const ui::Rect& row);
   void PaintItem(ui::Surface& surface, const Item& item, const ui::Rect& row, int rowIndex);
   void ClampScroll() { SetScrollPos(mScrollPos); }

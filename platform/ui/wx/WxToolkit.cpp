@@ -708,6 +708,8 @@ class ModuleApp : public wxApp {
 
 class WxModule : public UiModule {
  public:
+  ~WxModule() override { Shutdown(); }  // a process that ends without the last finalize
+
   bool Call(const std::function<void(Toolkit&)>& work) override {
     // A host running wxWidgets itself: its main thread serves.
     if (wxTheApp != nullptr && !mOwnApp) return CallOnHostThread(work);
