@@ -581,7 +581,8 @@ class WxToolkit : public Toolkit {
       popup->Choose(static_cast<uintptr_t>(list->GetSelection()));
     });
     list->Bind(wxEVT_CHAR_HOOK, [popup, list](wxKeyEvent& event) {
-      if (event.GetKeyCode() == WXK_RETURN && list->GetSelection() != wxNOT_FOUND) {
+      const bool choose = event.GetKeyCode() == WXK_RETURN || event.GetKeyCode() == WXK_EXECUTE;  // virtual key 43
+      if (choose && list->GetSelection() != wxNOT_FOUND) {
         popup->Choose(static_cast<uintptr_t>(list->GetSelection()));
       } else if (event.GetKeyCode() == WXK_ESCAPE) {
         popup->Dismiss();
@@ -605,7 +606,7 @@ class WxToolkit : public Toolkit {
     calendar->SetSize(size);
     calendar->Bind(wxEVT_CALENDAR_SEL_CHANGED, [popup](wxCalendarEvent&) { popup->Choose(0); });
     calendar->Bind(wxEVT_CHAR_HOOK, [popup](wxKeyEvent& event) {
-      if (event.GetKeyCode() == WXK_RETURN) popup->Choose(0);
+      if (event.GetKeyCode() == WXK_RETURN || event.GetKeyCode() == WXK_EXECUTE) popup->Choose(0);
       else if (event.GetKeyCode() == WXK_ESCAPE) popup->Dismiss();
       else event.Skip();
     });
