@@ -332,21 +332,17 @@ void CPropertyGrid::EnableItem(int id, bool editable) {
 }
 
 void CPropertyGrid::SelectItem(int id) {
-  const std::vector<Row> rows = Rows();
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    if (rows[i].item == id) {
-      FocusRow(rows[i]);
-      ScrollIntoView(static_cast<int>(i));
-      Refresh();
-      return;
+  const Item* item = GetItem(id);
+  if (item == nullptr) return;
+  // A collapsed item is focused all the same; one that shows is scrolled into view.
+  for (const Section& section : mSections) {
+    for (const Item& candidate : section.items) {
+      if (&candidate == item) FocusRow(Row{section.id, id});
     }
   }
-  // A collapsed item is focused all the same.
-  if (FindItem(id) != nullptr) {
-    mFocusedItem = id;
-    mFocusedSection = -1;
-    Notify(WM_PG_SELECTIONCHANGED, id);
-  }
+  const int row = RowIndexOf(id);
+  if (row >= 0) ScrollIntoView(row);
+  Refresh();
 }
 
 void CPropertyGrid::SaveValues() {
@@ -720,11 +716,8 @@ void CPropertyGrid::StartEditing(Item& item) {
     default: return;
   }
   mEditedItem = item.id;
-  if (mWindow == nullptr) return;
-  const std::vector<Row> rows = Rows();
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    if (rows[i].item == item.id) OpenEditorWindow(item, static_cast<int>(i));
-  }
+  const int row = RowIndexOf(item.id);
+  if (mWindow != nullptr && row >= 0) OpenEditorWindow(item, row);
 }
 
 void CPropertyGrid::CloseEditor() {

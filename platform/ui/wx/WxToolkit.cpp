@@ -712,18 +712,20 @@ class WxModule : public UiModule {
   ~WxModule() override { Shutdown(); }  // a process that ends without the last finalize
 
   bool Call(const std::function<void(Toolkit&)>& work) override {
+    // On the thread that runs wxWidgets (the host's, or ours for a nested call): at once.
+    if (wxTheApp != nullptr && wxIsMainThread()) {
+      work(mToolkit);
+      return true;
+    }
     // A host running wxWidgets itself: its main thread serves.
-    if (wxTheApp != nullptr && !mOwnApp) return CallOnHostThread(work);
+    if (wxTheApp != nullptr && !mOwnApp) {
+      RunAndWait(work);
+      return true;
+    }
+    // Ours: held across the call, so that Shutdown waits for a dialog to end.
     std::unique_lock<std::mutex> lock(mLock);
     if (!mRunning && !Start(lock)) return false;
-    bool done = false;
-    wxTheApp->CallAfter([&] {
-      Run(work);
-      std::lock_guard<std::mutex> guard(mLock);
-      done = true;
-      mDone.notify_all();
-    });
-    mDone.wait(lock, [&] { return done; });
+    RunAndWait(work);
     return true;
   }
 
@@ -738,25 +740,19 @@ class WxModule : public UiModule {
   }
 
  private:
-  void Run(const std::function<void(Toolkit&)>& work) { work(mToolkit); }
-
-  bool CallOnHostThread(const std::function<void(Toolkit&)>& work) {
-    if (wxIsMainThread()) {
-      Run(work);
-      return true;
-    }
+  // Hands the work to the thread that runs wxWidgets and waits until it is done.
+  void RunAndWait(const std::function<void(Toolkit&)>& work) {
     std::mutex lock;
     std::condition_variable done;
     bool finished = false;
     wxTheApp->CallAfter([&] {
-      Run(work);
+      work(mToolkit);
       std::lock_guard<std::mutex> guard(lock);
       finished = true;
       done.notify_all();
     });
     std::unique_lock<std::mutex> wait(lock);
     done.wait(wait, [&] { return finished; });
-    return true;
   }
 
   // With mLock held: starts the user-interface thread and waits until wxWidgets is up on it.
