@@ -3,8 +3,9 @@
 // Threads: wxWidgets is driven from one thread for the life of the process. A host that is not a
 // wxWidgets program gets a user-interface thread that the module starts on the first Call and
 // ends in Shutdown; each Call hands its work to that thread and waits. A host that runs
-// wxWidgets itself is served on its own main thread. mLock guards the thread's state and the work
-// handed over; the toolkit and every window are the user-interface thread's alone.
+// wxWidgets itself is served on its own main thread. mLock guards our thread's state and is held
+// across a call handed to it, so that Shutdown waits for a dialog to end; the toolkit and every
+// window are the user-interface thread's alone.
 
 #include <wx/calctrl.h>
 #include <wx/datectrl.h>
