@@ -8,8 +8,8 @@
 // window are the user-interface thread's alone.
 
 #include <wx/calctrl.h>
-#include <wx/datectrl.h>
 #include <wx/colordlg.h>
+#include <wx/datectrl.h>
 #include <wx/dcbuffer.h>
 #include <wx/fontdlg.h>
 #include <wx/popupwin.h>
