@@ -24,13 +24,37 @@ std::string Format(const char* format, ...) {
   return text;
 }
 
-// A caller's format for one value; the caller's option is trusted to take that one value.
-template <typename T>
-std::string FormatWith(const std::string& format, T value) {
+// A caller's display format for one value, made safe: it must hold exactly one conversion of the
+// value's kind (any length modifier is replaced by the one the value has), else the default is used.
+std::string FormatWith(const std::string& format, int64_t value, bool integer, double real) {
+  std::string checked;
+  int conversions = 0;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    checked += format[i];
+    if (format[i] != '%') continue;
+    if (i + 1 < format.size() && format[i + 1] == '%') {
+      checked += format[++i];
+      continue;
+    }
+    std::size_t j = i + 1;
+    while (j < format.size() && std::string("-+ #0123456789.").find(format[j]) != std::string::npos) checked += format[j++];
+    while (j < format.size() && std::string("hlLqjztI64").find(format[j]) != std::string::npos) ++j;  // length
+    if (j >= format.size()) return std::string();
+    const char conversion = format[j];
+    const bool ok = integer ? std::string("diouxX").find(conversion) != std::string::npos
+                            : std::string("fFeEgGaA").find(conversion) != std::string::npos;
+    if (!ok) return std::string();
+    if (integer) checked += "ll";
+    checked += conversion;
+    ++conversions;
+    i = j;
+  }
+  if (conversions != 1) return std::string();
   char text[256];
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-  std::snprintf(text, sizeof text, format.c_str(), value);
+  if (integer) std::snprintf(text, sizeof text, checked.c_str(), static_cast<long long>(value));
+  else std::snprintf(text, sizeof text, checked.c_str(), real);
 #pragma GCC diagnostic pop
   return text;
 }
@@ -796,11 +820,13 @@ std::string CPropertyGrid::DisplayText(const Item& item) const {
     }
     case IT_INTEGER: {
       const int64_t value = std::get<int64_t>(item.value);
-      return option.empty() ? Format("%" PRId64, value) : FormatWith(option, value);
+      const std::string shown = option.empty() ? std::string() : FormatWith(option, value, true, 0);
+      return shown.empty() ? Format("%" PRId64, value) : shown;
     }
     case IT_DOUBLE: {
       const double value = std::get<double>(item.value);
-      return option.empty() ? Format("%g", value) : FormatWith(option, value);
+      const std::string shown = option.empty() ? std::string() : FormatWith(option, 0, false, value);
+      return shown.empty() ? Format("%g", value) : shown;
     }
     case IT_COMBO: {
       const int64_t index = std::get<int64_t>(item.value);

@@ -99,6 +99,13 @@ TEST_F(PropertyGrid, TypedReadsAndWritesFollowTheItemType) {
   double real = 0;
   EXPECT_FALSE(grid.GetItemValue(number, real)) << "another type";
   EXPECT_EQ(grid.DisplayText(*grid.GetItem(colour)), "255; 128; 0");
+  // Display formats from the camera's nodes; one that does not fit the value falls back.
+  const int hex = grid.AddIntegerItem(s, "Hex", int64_t{0x1234ABCD5}, "%X");
+  const int unit = grid.AddDoubleItem(s, "Rate", 1.5, "%.4f Hz");
+  const int wrong = grid.AddIntegerItem(s, "Wrong", int64_t{7}, "%s items");
+  EXPECT_EQ(grid.DisplayText(*grid.GetItem(hex)), "1234ABCD5");
+  EXPECT_EQ(grid.DisplayText(*grid.GetItem(unit)), "1.5000 Hz");
+  EXPECT_EQ(grid.DisplayText(*grid.GetItem(wrong)), "7");
   EXPECT_EQ(grid.DisplayText(*grid.GetItem(text)), "one\xB6two");
   EXPECT_TRUE(grid.SetItemValue(combo, int64_t{7}));
   EXPECT_FALSE(grid.GetItemValue(combo, entry)) << "an index outside the entries";
