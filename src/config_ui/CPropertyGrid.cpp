@@ -331,7 +331,14 @@ bool Write(CPropertyGrid::Item* item, std::initializer_list<EItemType> types, CP
 }  // namespace
 
 bool CPropertyGrid::SetItemValue(int id, const std::string& value) {
-  return Written(Write(FindItem(id), {IT_STRING, IT_TEXT, IT_FILE, IT_FOLDER}, value));
+  // A combo takes the text of one of its entries, as its text is read.
+  Item* item = FindItem(id);
+  if (item != nullptr && item->type == IT_COMBO) {
+    const auto found = std::find(item->options.begin(), item->options.end(), value);
+    if (found == item->options.end()) return false;
+    return Written(Write(item, {IT_COMBO}, static_cast<int64_t>(found - item->options.begin())));
+  }
+  return Written(Write(item, {IT_STRING, IT_TEXT, IT_FILE, IT_FOLDER}, value));
 }
 bool CPropertyGrid::SetItemValue(int id, int64_t value) { return Written(Write(FindItem(id), {IT_INTEGER, IT_COMBO}, value)); }
 bool CPropertyGrid::SetItemValue(int id, double value) { return Written(Write(FindItem(id), {IT_DOUBLE}, value)); }
