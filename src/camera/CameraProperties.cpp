@@ -5,9 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <shared_mutex>
 #include <string>
 #include <vector>
@@ -16,6 +14,7 @@
 #include "driver/DriverState.h"
 #include "driver/Log.h"
 #include "ejector/Ejector.h"
+#include "parameters/LookupTableFile.h"
 #include "driver/Text.h"
 #include "os/Time.h"
 
@@ -214,46 +213,6 @@ bool Camera::GetRange(const char* name, int* minimum, int* maximum) {
   Log(2, "Camera::GetRange: leaving prop=%s min=%d   max=%d \n", name, *minimum, *maximum);
   return true;
 }
-
-namespace {
-
-std::vector<std::string> SplitFields(const std::string& line) {
-  std::vector<std::string> fields;
-  std::string field;
-  std::istringstream in(line);
-  while (std::getline(in, field, ';')) fields.push_back(field);
-  if (!line.empty() && line.back() == ';') fields.emplace_back();
-  return fields;
-}
-
-// Index and value lists of the table in `file`, column `column`; false when the file does not serve.
-bool ReadLookupTable(const std::string& file, const std::string& column, std::vector<int64_t>& indices,
-                     std::vector<int64_t>& values) {
-  std::ifstream in(file);
-  if (!in) return false;
-  std::string line;
-  if (!std::getline(in, line)) return false;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  const std::vector<std::string> header = SplitFields(line);
-  std::size_t chosen = 0;
-  for (std::size_t i = 1; i < header.size(); ++i) {
-    if (header[i] == column) {
-      chosen = i;
-      break;
-    }
-  }
-  if (header.size() < 2 || chosen == 0) return false;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::vector<std::string> fields = SplitFields(line);
-    if (fields.size() <= chosen) return false;
-    indices.push_back(std::atoll(fields[0].c_str()));
-    values.push_back(std::atoll(fields[chosen].c_str()));
-  }
-  return true;
-}
-
-}  // namespace
 
 void Camera::SetLUT(CameraParameters& parameters) {
   // 1.

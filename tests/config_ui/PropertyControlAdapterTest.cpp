@@ -1,8 +1,11 @@
 // The adapters between parameters and grid items: which adapter, which item, and the value both ways.
 
 #include "config_ui/PropertyControlAdapter.h"
+#include "parameters/LookupTableFile.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 #include <memory>
 #include <stdexcept>
@@ -105,6 +108,16 @@ TEST(PropertyControlAdapters, WrongTypesAndRefusedValuesFailWithTheirTextsAndLea
   uint32_t shown = 0;
   EXPECT_TRUE(grid.GetItemValue(item, shown));
   EXPECT_EQ(shown, 5000u);
+}
+
+// The columns a configuration page offers for "LUTtableRow": the header's, without the index.
+TEST(LookupTableFiles, TheHeaderNamesTheColumnsAfterTheIndex) {
+  const std::string file = ::testing::TempDir() + "korvex-columns.csv";
+  std::ofstream(file) << "index;gamma 0.8;linear\r\n0;0;0\r\n";
+  std::vector<std::string> columns;
+  ASSERT_TRUE(ReadLookupTableColumns(file, columns));
+  EXPECT_EQ(columns, (std::vector<std::string>{"gamma 0.8", "linear"}));
+  EXPECT_FALSE(ReadLookupTableColumns(file + ".missing", columns));
 }
 
 }  // namespace

@@ -1,0 +1,54 @@
+#include "LookupTableFile.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+std::vector<std::string> SplitFields(const std::string& line) {
+  std::vector<std::string> fields;
+  std::string field;
+  std::istringstream in(line);
+  while (std::getline(in, field, ';')) fields.push_back(field);
+  if (!line.empty() && line.back() == ';') fields.emplace_back();
+  return fields;
+}
+
+}  // namespace
+
+bool ReadLookupTableColumns(const std::string& file, std::vector<std::string>& columns) {
+  std::ifstream in(file);
+  std::string line;
+  if (!in || !std::getline(in, line)) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  const std::vector<std::string> header = SplitFields(line);
+  columns.assign(header.size() > 1 ? header.begin() + 1 : header.end(), header.end());
+  return true;
+}
+
+bool ReadLookupTable(const std::string& file, const std::string& column, std::vector<int64_t>& indices,
+                     std::vector<int64_t>& values) {
+  std::ifstream in(file);
+  if (!in) return false;
+  std::string line;
+  if (!std::getline(in, line)) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  const std::vector<std::string> header = SplitFields(line);
+  std::size_t chosen = 0;
+  for (std::size_t i = 1; i < header.size(); ++i) {
+    if (header[i] == column) {
+      chosen = i;
+      break;
+    }
+  }
+  if (header.size() < 2 || chosen == 0) return false;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::vector<std::string> fields = SplitFields(line);
+    if (fields.size() <= chosen) return false;
+    indices.push_back(std::atoll(fields[0].c_str()));
+    values.push_back(std::atoll(fields[chosen].c_str()));
+  }
+  return true;
+}
