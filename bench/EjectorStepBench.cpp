@@ -26,18 +26,13 @@
 #include "camera_sdk/VirtualControl.h"
 #include "card/VirtualCard.h"
 #include "ejector/Ejector.h"
+#include "LatencyReport.h"
 #include "os/AutoResetEvent.h"
 
-extern std::atomic<long long> gWokeNs;
+
 namespace {
 
 constexpr int kSteps = 100000;
-
-void Report(benchmark::State& run, std::vector<int64_t>& latencies) {
-  std::sort(latencies.begin(), latencies.end());
-  run.counters["p50_us"] = static_cast<double>(latencies[latencies.size() / 2]) / 1000.0;
-  run.counters["p99_us"] = static_cast<double>(latencies[latencies.size() * 99 / 100]) / 1000.0;
-}
 
 // "Mono" (16 pixels, line-counter mode) open on port 0 with the ejector on the virtual card 0.
 Camera* OpenEjectorCamera(const std::string& camera, const std::string& settings) {
@@ -105,7 +100,7 @@ void BM_Baseline_EventWakeUp(benchmark::State& run) {
   signalled = -1;
   event.Set();
   waiter.join();
-  Report(run, latencies);
+  ReportLatencies(run, latencies);
 }
 BENCHMARK(BM_Baseline_EventWakeUp)->Iterations(1)->Unit(benchmark::kMillisecond);
 
@@ -141,7 +136,7 @@ void BM_Ejector_SignalToPortWrite(benchmark::State& run) {
     run.SkipWithError("a step wrote nothing");
     return;
   }
-  Report(run, latencies);
+  ReportLatencies(run, latencies);
 }
 BENCHMARK(BM_Ejector_SignalToPortWrite)->Iterations(1)->Unit(benchmark::kMillisecond);
 
@@ -177,7 +172,7 @@ void BM_Ejector_ChunkToPortWrite(benchmark::State& run) {
     run.SkipWithError("a step wrote nothing");
     return;
   }
-  Report(run, latencies);
+  ReportLatencies(run, latencies);
 }
 BENCHMARK(BM_Ejector_ChunkToPortWrite)->Iterations(1)->Unit(benchmark::kMillisecond);
 

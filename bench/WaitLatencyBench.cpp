@@ -15,6 +15,7 @@
 #include "camera_sdk/BaslerGigECamera.h"
 #include "camera_sdk/VirtualControl.h"
 #include "camera_sdk/WaitObject.h"
+#include "LatencyReport.h"
 
 namespace {
 
@@ -23,12 +24,6 @@ constexpr int kResults = 10000;
 int64_t NowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
-}
-
-void Report(benchmark::State& run, std::vector<int64_t>& latencies) {
-  std::sort(latencies.begin(), latencies.end());
-  run.counters["p50_us"] = static_cast<double>(latencies[latencies.size() / 2]) / 1000.0;
-  run.counters["p99_us"] = static_cast<double>(latencies[latencies.size() * 99 / 100]) / 1000.0;
 }
 
 void BM_FrameToWaitForAny(benchmark::State& run) {
@@ -75,7 +70,7 @@ void BM_FrameToWaitForAny(benchmark::State& run) {
         while (handled.load(std::memory_order_acquire) <= i) std::this_thread::yield();
       }
       waiter.join();
-      Report(run, latencies);
+      ReportLatencies(run, latencies);
     }
     camera.AcquisitionStop.Execute();
     grabber->DeregisterBuffer(handle);
@@ -113,7 +108,7 @@ void BM_Baseline_ConditionVariableWake(benchmark::State& run) {
       while (handled.load(std::memory_order_acquire) <= i) std::this_thread::yield();
     }
     waiter.join();
-    Report(run, latencies);
+    ReportLatencies(run, latencies);
   }
 }
 BENCHMARK(BM_Baseline_ConditionVariableWake)->Iterations(1)->Unit(benchmark::kMillisecond);
