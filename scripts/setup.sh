@@ -10,7 +10,7 @@ packages=(
   libpng-dev
   clang libclang-rt-dev
   gnuplot-nox
-  libwxgtk3.2-dev
+  libwxgtk3.2-dev libgtk-3-dev
   xvfb xauth libxtst-dev
 )
 

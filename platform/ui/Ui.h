@@ -104,6 +104,8 @@ inline Point UnpackPoint(intptr_t lParam) {
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
 
+enum class MessageIcon { kNone, kInformation, kExclamation, kError };
+
 // Window styles the dialog code reads.
 namespace style {
 constexpr uint32_t kGroup = 0x00020000;
@@ -181,8 +183,16 @@ class Window {
   virtual std::string GetText() const = 0;
   virtual void SetText(const std::string& text) = 0;
   virtual Rect GetClientRect() const = 0;
+  // Where the window is: in its parent's client area, or on the screen for a top-level window.
+  virtual Rect GetWindowRect() const = 0;
   // Moves and sizes the window (pixels, in the parent's client area); the z-order stays.
   virtual bool SetWindowPos(const Rect& rect) = 0;
+  // Sizes a window so that its client area is this large (a dialog around its frame).
+  virtual void SetClientSize(int width, int height) = 0;
+  virtual void ShowWindow(bool show) = 0;
+  virtual bool IsVisible() const = 0;
+  virtual void EnableWindow(bool enable) = 0;
+  virtual bool IsEnabled() const = 0;
   virtual void CenterWindow() = 0;
   // Null while the window has no font of its own.
   virtual const Font* GetFont() const = 0;
@@ -225,18 +235,27 @@ class Toolkit {
   virtual void* LockMovable(void* memory) = 0;
   virtual void FreeMovable(void* memory) = 0;
 
-  virtual void MessageBox(Window* owner, const std::string& text) = 0;
+  // An empty caption is the product's name.
+  virtual void MessageBox(Window* owner, const std::string& text, const std::string& caption = "",
+                          MessageIcon icon = MessageIcon::kNone) = 0;
   // The application's main window, or null.
   virtual Window* GetMainWindow() = 0;
+  // A window of the host given by its handle on this window system (an X11 window number), for
+  // dialogs to stay above; null for 0 or a window that does not exist.
+  virtual Window* HostWindow(uintptr_t handle) = 0;
 
   // A dialog from the template (the layout of the platform's in-memory dialog templates); the
   // handler receives its messages, kCreate and kInitDialog first. Modal: runs it and answers the
   // result given to EndDialog, or -1 when it cannot be made. Modeless: 1 when it was made, else 0.
+  // A template with the child style makes a modeless child of `parent` (a property page).
   virtual intptr_t DialogFromTemplate(const void* dialogTemplate, std::size_t size, Window* parent,
                                       MessageHandler& handler, bool modal) = 0;
   // A native control of one of the supported classes; null on failure.
   virtual Window* CreateControl(const std::string& className, const std::string& caption, uint32_t style,
                                 uint32_t exStyle, const Rect& rect, Window* parent, int id) = 0;
+  // A new tab on a tab control ("SysTabControl32") and the window its page lives in; the control
+  // grows so that a page of `pageSize` pixels fits.
+  virtual Window* AddTabPage(Window& tabControl, const std::string& label, Point pageSize) = 0;
   // Dialog units to pixels by the dialog font's average character size.
   virtual Rect MapDialogRect(const Window& dialog, const Rect& units) = 0;
   // A child window of ours whose messages go to the handler (kCreate first, kPaint with a Surface).

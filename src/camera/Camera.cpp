@@ -437,8 +437,6 @@ void Camera::EmbedTimeStamp(unsigned char* line) {
 }
 
 
-bool Camera::Configure(unsigned /*parentWindow*/) { return false; }
-
 void Camera::ApplyConfigurationToPylon() {
   GenApi::INodeMap* nodeMap = mCamera.GetNodeMap();
   if (nodeMap == nullptr) {

@@ -109,6 +109,8 @@ class Camera {
 
  private:
   bool OpenSteps(int port, int* imageSize);
+  // Configure's steps with the dialog, on the user-interface thread.
+  bool ConfigureOnUi(const std::string& title, unsigned parentWindow);
   // Takes the camera off the wait thread, suspends the ejector it controls, forgets and destroys it.
   void ReleaseEjector(int port);
 

@@ -147,11 +147,13 @@ intptr_t CDynDialogEx::DoModal() {
   const intptr_t result = toolkit->DialogFromTemplate(locked, bytes.size(), mParent, *this, !mModeless);
   // 7.
   toolkit->FreeMovable(memory);
-  if (!mModeless) {
-    for (const auto& item : mItems) item->Attach(nullptr);
-    mWindow = nullptr;
-  }
+  if (!mModeless) ForgetWindow();
   return result;
+}
+
+void CDynDialogEx::ForgetWindow() {
+  for (const auto& item : mItems) item->Attach(nullptr);
+  mWindow = nullptr;
 }
 
 intptr_t CDynDialogEx::OnMessage(ui::Window& self, uint32_t message, uintptr_t wParam, intptr_t lParam) {
@@ -202,9 +204,10 @@ void CDynDialogEx::OnInitDialog(ui::Window& self) {
       toolkit.MessageBox(&self, "Failed SetWindowPos for control " + item->GetClassName() + ".");
     }
   }
-  // The base initialisation: the values into the controls, and the dialog centred.
+  // The base initialisation: the values into the controls, and the dialog centred (a child
+  // dialog stays where its parent put it).
   DoDataExchange(false);
-  self.CenterWindow();
+  if ((mHeader.style & ui::style::kChild) == 0) self.CenterWindow();
 }
 
 void CDynDialogEx::OnCommand(ui::Window& self, uintptr_t wParam, intptr_t lParam) {

@@ -35,6 +35,13 @@ class CDynDialogEx : public ui::MessageHandler {
   void RemoveStyles(uint32_t styles) { mHeader.style &= ~styles; }
   void SetUseSystemButtons(bool use) { mAddOkCancel = use; }
   void SetModeless(bool modeless) { mModeless = modeless; }
+  void SetParentWindow(ui::Window* parent) { mParent = parent; }
+  // The template's extent in dialog units, in place of what the controls reach.
+  void SetExtent(int16_t cx, int16_t cy) {
+    mHeader.cx = cx;
+    mHeader.cy = cy;
+  }
+  void SetExStyle(uint32_t exStyle) { mHeader.exStyle = exStyle; }
 
   // A control created once the dialog window exists; `rect` null places it below the last one.
   // Answers its id (0 asks for the next automatic one).
@@ -52,6 +59,12 @@ class CDynDialogEx : public ui::MessageHandler {
   intptr_t OnMessage(ui::Window& self, uint32_t message, uintptr_t wParam, intptr_t lParam) override;
 
   const DynDialogHeader& GetHeader() const { return mHeader; }
+  const std::string& GetCaption() const { return mCaption; }
+  // The dialog's window while it exists, else null.
+  ui::Window* GetWindow() const { return mWindow; }
+  ui::Window* GetParentWindow() const { return mParent; }
+  // The window is gone with its parent's: the dialog and its items let go of it.
+  void ForgetWindow();
   const std::vector<std::unique_ptr<CDynDialogItemEx>>& GetItems() const { return mItems; }
 
  private:

@@ -204,6 +204,22 @@ bool CPropertyGrid::RemoveItem(int id) {
   return false;
 }
 
+bool CPropertyGrid::MoveItemAfter(int id, int after) {
+  for (Section& section : mSections) {
+    auto& items = section.items;
+    const auto moved = std::find_if(items.begin(), items.end(), [&](const Item& i) { return i.id == id; });
+    const auto anchor = std::find_if(items.begin(), items.end(), [&](const Item& i) { return i.id == after; });
+    if (moved == items.end() || anchor == items.end() || moved == anchor) continue;
+    Item item = std::move(*moved);
+    items.erase(moved);
+    const auto at = std::find_if(items.begin(), items.end(), [&](const Item& i) { return i.id == after; });
+    items.insert(at + 1, std::move(item));
+    Refresh();
+    return true;
+  }
+  return false;
+}
+
 bool CPropertyGrid::RemoveSection(int id) {
   auto it = std::find_if(mSections.begin(), mSections.end(), [&](const Section& s) { return s.id == id; });
   if (it == mSections.end()) return false;

@@ -145,6 +145,8 @@ class CPropertyGrid : public ui::MessageHandler {
                     bool undefined = false);
 
   bool RemoveItem(int id);
+  // Moves an item to just after another of the same section; false when they share none.
+  bool MoveItemAfter(int id, int after);
   bool RemoveSection(int id);
   void ResetContents();
 

@@ -22,9 +22,10 @@ class PropertyControlAdapter {
   // one of its exact type; "Unsupported parameter type" for any other type.
   static std::shared_ptr<PropertyControlAdapter> For(const Param_& parameter);
 
- protected:
   // The label: the "FriendlyName" option, else the name.
   static std::string Label(const Param_& parameter);
+
+ protected:
   // The "Format" option, else empty.
   static std::string Format(const Param_& parameter);
 };

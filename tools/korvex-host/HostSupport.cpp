@@ -31,7 +31,8 @@ bool ResolveAll(const os::DynamicLibrary& library, DriverApi& api) {
          Resolve(library, "getCVLCameraConfigNames", api.getCVLCameraConfigNames) &&
          Resolve(library, "getCVLMaxNoOfGrabbers", api.getCVLMaxNoOfGrabbers) &&
          Resolve(library, "getCVLMaxNoOfPorts", api.getCVLMaxNoOfPorts) &&
-         Resolve(library, "getCVLNoOfSupportedCameras", api.getCVLNoOfSupportedCameras);
+         Resolve(library, "getCVLNoOfSupportedCameras", api.getCVLNoOfSupportedCameras) &&
+         Resolve(library, "configureCamera", api.configureCamera);
 }
 
 namespace {

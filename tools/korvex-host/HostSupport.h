@@ -28,6 +28,7 @@ struct DriverApi {
   decltype(&::getCVLMaxNoOfGrabbers) getCVLMaxNoOfGrabbers = nullptr;
   decltype(&::getCVLMaxNoOfPorts) getCVLMaxNoOfPorts = nullptr;
   decltype(&::getCVLNoOfSupportedCameras) getCVLNoOfSupportedCameras = nullptr;
+  decltype(&::configureCamera) configureCamera = nullptr;
 };
 
 // Every export the host uses, or false with a line on stderr naming the one missing.

@@ -15,6 +15,10 @@
 //                                  the belt at --line-rate lines a second (default 40000);
 //                                  the rig (a virtual network and card of its own) is set up under
 //                                  the system path
+//     configure CAMERA             the camera's configuration dialog on the display (above the
+//                                  X11 window --parent, if given); prints what OK stored. With
+//                                  --screenshot FILE the dialog's picture is written and the
+//                                  dialog cancelled
 
 #include <atomic>
 #include <chrono>
@@ -27,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "Configure.h"
 #include "Conveyor.h"
 #include "HostSupport.h"
 #include "KorvexEjector.h"
@@ -220,9 +225,9 @@ class Host {
 int Usage() {
   std::fprintf(stderr,
                "usage: korvex-host [--library FILE] [--system-path DIR] [--out DIR] [--offset STEPS]\n"
-               "                   [--line-rate LINES] COMMAND\n"
+               "                   [--line-rate LINES] [--parent X11WINDOW] [--screenshot FILE] COMMAND\n"
                "  list | grab CAMERA N | linegrab CAMERA N | get CAMERA PROPERTY | set CAMERA PROPERTY VALUE\n"
-               "  | conveyor CAMERA STEPS\n");
+               "  | conveyor CAMERA STEPS | configure CAMERA\n");
   return 2;
 }
 
@@ -234,6 +239,7 @@ int main(int argc, char** argv) {
   std::string out = ".";
   int offset = 1000;
   int lineRate = 40000;
+  ConfigureOptions configure;
   int i = 1;
   for (; i + 1 < argc && std::strncmp(argv[i], "--", 2) == 0; i += 2) {
     if (std::strcmp(argv[i], "--library") == 0) {
@@ -246,6 +252,10 @@ int main(int argc, char** argv) {
       offset = std::atoi(argv[i + 1]);
       // Within half a lap of the counter, or the ejector could not tell a line ahead from one passed.
       if (offset < 1 || offset >= 5000) return Usage();
+    } else if (std::strcmp(argv[i], "--parent") == 0) {
+      configure.parent = static_cast<unsigned>(std::strtoul(argv[i + 1], nullptr, 0));
+    } else if (std::strcmp(argv[i], "--screenshot") == 0) {
+      configure.screenshot = argv[i + 1];
     } else if (std::strcmp(argv[i], "--line-rate") == 0) {
       lineRate = std::atoi(argv[i + 1]);
       if (lineRate < 100 || lineRate > 200000) return Usage();
@@ -260,8 +270,9 @@ int main(int argc, char** argv) {
     return Usage();
   }
   if (command == "set" && rest != 3) return Usage();
+  if (command == "configure" && rest != 1) return Usage();
   if (command != "list" && command != "grab" && command != "linegrab" && command != "get" && command != "set" &&
-      command != "conveyor") {
+      command != "conveyor" && command != "configure") {
     return Usage();
   }
 
@@ -308,6 +319,10 @@ int main(int argc, char** argv) {
     result = host.Get(argv[i + 1], argv[i + 2]);
   } else if (command == "conveyor") {
     result = RunConveyor(api, conveyor);
+  } else if (command == "configure") {
+    configure.camera = argv[i + 1];
+    configure.systemPath = systemPath;
+    result = RunConfigure(api, configure);
   } else {
     result = host.Set(argv[i + 1], argv[i + 2], std::atoi(argv[i + 3]));
   }

@@ -22,7 +22,12 @@ struct Movable {
 
 HeadlessWindow::HeadlessWindow(std::string className, HeadlessWindow* parent, int id, uint32_t style,
                                MessageHandler* handler)
-    : mClassName(std::move(className)), mParent(parent), mId(id), mStyle(style), mHandler(handler) {}
+    : mClassName(std::move(className)),
+      mParent(parent),
+      mId(id),
+      mStyle(style),
+      mHandler(handler),
+      mVisible(parent == nullptr || (style & style::kVisible) != 0) {}
 
 Window* HeadlessWindow::GetDlgItem(int id) const {
   for (const auto& child : mChildren) {
@@ -122,7 +127,30 @@ void HeadlessToolkit::FreeMovable(void* memory) {
   --movableBlocks;
 }
 
-void HeadlessToolkit::MessageBox(Window*, const std::string& text) { messageBoxes.push_back(text); }
+void HeadlessToolkit::MessageBox(Window*, const std::string& text, const std::string& caption, MessageIcon icon) {
+  messageBoxes.push_back(text);
+  messageBoxCaptions.push_back(caption);
+  messageBoxIcons.push_back(icon);
+}
+
+Window* HeadlessToolkit::HostWindow(uintptr_t handle) {
+  if (handle == 0 || std::find(missingHosts.begin(), missingHosts.end(), handle) != missingHosts.end()) return nullptr;
+  hosts.push_back(std::make_unique<HeadlessWindow>("host", nullptr, static_cast<int>(handle), style::kVisible, nullptr));
+  return hosts.back().get();
+}
+
+Window* HeadlessToolkit::AddTabPage(Window& tabControl, const std::string& label, Point pageSize) {
+  auto* tabs = dynamic_cast<HeadlessWindow*>(&tabControl);
+  if (tabs == nullptr) return nullptr;
+  const Rect at = tabs->WindowRect();
+  const int width = std::max(at.Width(), pageSize.x + 2 * tabBorder);
+  const int height = std::max(at.Height(), pageSize.y + tabStrip + 2 * tabBorder);
+  tabs->Place(Rect{at.left, at.top, at.left + width, at.top + height});
+  auto page = std::make_unique<HeadlessWindow>("tab-page", tabs, 0, style::kChild | style::kVisible, nullptr);
+  page->SetText(label);
+  page->Place(Rect{tabBorder, tabStrip + tabBorder, width - tabBorder, height - tabBorder});
+  return tabs->AddChild(std::move(page));
+}
 
 intptr_t HeadlessToolkit::DialogFromTemplate(const void* dialogTemplate, std::size_t size, Window* parent,
                                              MessageHandler& handler, bool modal) {
@@ -130,8 +158,9 @@ intptr_t HeadlessToolkit::DialogFromTemplate(const void* dialogTemplate, std::si
   const unsigned char* bytes = static_cast<const unsigned char*>(dialogTemplate);
   lastTemplate.assign(bytes, bytes + size);
   if (!ReadDialogTemplate(dialogTemplate, size, lastDialog)) return modal ? -1 : 0;
-  auto dialog = std::make_unique<HeadlessWindow>("#32770", dynamic_cast<HeadlessWindow*>(parent), 0,
-                                                 lastDialog.style, &handler);
+  auto* owner = dynamic_cast<HeadlessWindow*>(parent);
+  const bool child = (lastDialog.style & style::kChild) != 0 && owner != nullptr;
+  auto dialog = std::make_unique<HeadlessWindow>("#32770", owner, 0, lastDialog.style, &handler);
   dialog->SetText(lastDialog.caption);
   if (!lastDialog.face.empty()) dialog->SetFont(Font{lastDialog.face, lastDialog.pointSize});
   dialog->Place(MapDialogRect(*dialog, Rect{0, 0, lastDialog.cx, lastDialog.cy}));
@@ -145,6 +174,10 @@ intptr_t HeadlessToolkit::DialogFromTemplate(const void* dialogTemplate, std::si
     }
   }
   dialog->SendMessage(msg::kInitDialog, 0, 0);
+  if (child) {
+    owner->AddChild(std::move(dialog));
+    return 1;
+  }
   if (!modal) {
     modeless.push_back(std::move(dialog));
     return 1;

@@ -28,7 +28,16 @@ class HeadlessWindow : public Window {
   std::string GetText() const override { return mText; }
   void SetText(const std::string& text) override { mText = text; }
   Rect GetClientRect() const override { return Rect{0, 0, mRect.Width(), mRect.Height()}; }
+  Rect GetWindowRect() const override { return mRect; }
   bool SetWindowPos(const Rect& rect) override;
+  void SetClientSize(int width, int height) override {
+    mRect.right = mRect.left + width;
+    mRect.bottom = mRect.top + height;
+  }
+  void ShowWindow(bool show) override { mVisible = show; }
+  bool IsVisible() const override { return mVisible; }
+  void EnableWindow(bool enable) override { mEnabled = enable; }
+  bool IsEnabled() const override { return mEnabled; }
   void CenterWindow() override { mCentred = true; }
   const Font* GetFont() const override { return mHasFont ? &mFont : nullptr; }
   void SetFont(const Font& font) override;
@@ -95,6 +104,8 @@ class HeadlessWindow : public Window {
   Font mFont;
   bool mHasFont = false;
   bool mCentred = false;
+  bool mVisible;
+  bool mEnabled = true;
   bool mRefuseMoves = false;
   bool mEnded = false;
   bool mDestroyed = false;
@@ -148,8 +159,12 @@ class HeadlessToolkit : public Toolkit {
   void* AllocMovable(std::size_t size) override;
   void* LockMovable(void* memory) override;
   void FreeMovable(void* memory) override;
-  void MessageBox(Window* owner, const std::string& text) override;
+  void MessageBox(Window* owner, const std::string& text, const std::string& caption = "",
+                  MessageIcon icon = MessageIcon::kNone) override;
   Window* GetMainWindow() override { return mainWindow; }
+  // A window of class "host" whose id is the handle; none for 0 or a handle in `missingHosts`.
+  Window* HostWindow(uintptr_t handle) override;
+  Window* AddTabPage(Window& tabControl, const std::string& label, Point pageSize) override;
   intptr_t DialogFromTemplate(const void* dialogTemplate, std::size_t size, Window* parent, MessageHandler& handler,
                               bool modal) override;
   Window* CreateControl(const std::string& className, const std::string& caption, uint32_t style, uint32_t exStyle,
@@ -183,8 +198,15 @@ class HeadlessToolkit : public Toolkit {
   // What the user does while a modal dialog runs, in place of its message loop; a dialog the hook
   // leaves open ends as if closed (IDCANCEL).
   std::function<void(HeadlessWindow& dialog)> onModal;
-  // Every message box shown, in order.
+  // Every message box shown, in order, and their captions and icons.
   std::vector<std::string> messageBoxes;
+  std::vector<std::string> messageBoxCaptions;
+  std::vector<MessageIcon> messageBoxIcons;
+  std::vector<uintptr_t> missingHosts;
+  std::vector<std::unique_ptr<HeadlessWindow>> hosts;
+  // A tab control's display area lies this far inside it on each side, below a strip this high.
+  int tabBorder = 2;
+  int tabStrip = 20;
   // Faults: the movable memory, and the creation or placement of controls of these classes.
   bool failAlloc = false;
   bool failLock = false;

@@ -8,6 +8,7 @@
 // window are the user-interface thread's alone.
 
 #include <wx/calctrl.h>
+#include <wx/notebook.h>
 #include <wx/colordlg.h>
 #include <wx/datectrl.h>
 #include <wx/dcbuffer.h>
@@ -30,6 +31,15 @@
 #include "ui/AnsiText.h"
 #include "ui/DialogTemplate.h"
 #include "ui/Ui.h"
+
+// Last: the X11 headers define macros (Bool, Status, True, False, None) that other headers use as names.
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
+#undef Bool
+#undef Status
+#undef True
+#undef False
+#undef None
 
 namespace ui {
 namespace wx {
@@ -105,20 +115,51 @@ class WxWindow : public Window {
   uint32_t GetStyle() const override { return mStyle; }
   std::string GetText() const override {
     if (auto* text = dynamic_cast<wxTextCtrl*>(mWindow)) return FromWx(text->GetValue());
+    if (auto* bar = dynamic_cast<wxStatusBar*>(mWindow)) return FromWx(bar->GetStatusText());
+    if (dynamic_cast<wxStaticText*>(mWindow) != nullptr) return mLabel;
     return FromWx(mWindow->GetLabel());
   }
   void SetText(const std::string& text) override {
-    if (auto* edit = dynamic_cast<wxTextCtrl*>(mWindow)) edit->ChangeValue(ToWx(text));
-    else mWindow->SetLabel(ToWx(text));
+    if (auto* edit = dynamic_cast<wxTextCtrl*>(mWindow)) {
+      edit->ChangeValue(ToWx(text));
+    } else if (auto* bar = dynamic_cast<wxStatusBar*>(mWindow)) {
+      bar->SetStatusText(ToWx(text));
+    } else if (dynamic_cast<wxStaticText*>(mWindow) != nullptr) {
+      mLabel = text;
+      Rewrap();
+    } else {
+      mWindow->SetLabel(ToWx(text));
+    }
+  }
+  // A label breaks its text at words to fit its width, as a static control does.
+  void Rewrap() {
+    auto* label = dynamic_cast<wxStaticText*>(mWindow);
+    if (label == nullptr) return;
+    const wxSize size = label->GetSize();
+    label->SetLabel(ToWx(mLabel));
+    if (size.GetWidth() > 0) {
+      label->Wrap(size.GetWidth());
+      label->SetSize(size);  // the label keeps its place; wrapping asks for its best size
+    }
   }
   Rect GetClientRect() const override {
     const wxSize size = mWindow->GetClientSize();
     return Rect{0, 0, size.GetWidth(), size.GetHeight()};
   }
+  Rect GetWindowRect() const override {
+    const wxRect at = mWindow->GetRect();
+    return Rect{at.GetLeft(), at.GetTop(), at.GetLeft() + at.GetWidth(), at.GetTop() + at.GetHeight()};
+  }
   bool SetWindowPos(const Rect& rect) override {
     mWindow->SetSize(rect.left, rect.top, rect.Width(), rect.Height());
+    Rewrap();
     return true;
   }
+  void SetClientSize(int width, int height) override { mWindow->SetClientSize(width, height); }
+  void ShowWindow(bool show) override { mWindow->Show(show); }
+  bool IsVisible() const override { return mWindow->IsShown(); }
+  void EnableWindow(bool enable) override { mWindow->Enable(enable); }
+  bool IsEnabled() const override { return mWindow->IsThisEnabled(); }
   void CenterWindow() override { mWindow->CentreOnParent(); }
   const Font* GetFont() const override { return mHasFont ? &mFont : nullptr; }
   void SetFont(const Font& font) override {
@@ -203,6 +244,7 @@ class WxWindow : public Window {
   uint32_t mStyle;
   MessageHandler* mHandler;
   MessageHandler* mHook = nullptr;  // gets the keys and the focus loss of a native control first
+  std::string mLabel;               // a label's text before it is wrapped
   Font mFont;
   bool mHasFont = false;
 };
@@ -321,6 +363,10 @@ class CustomWindow : public wxWindow {
   CustomWindow(wxWindow* parent, int id, const wxPoint& at, const wxSize& size)
       : wxWindow(parent, id, at, size, wxWANTS_CHARS | wxVSCROLL | wxFULL_REPAINT_ON_RESIZE) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);  // the handler paints all of it
+    // A scroll bar that is always there, not one that shows while the pointer is over it.
+    if (GTK_IS_SCROLLED_WINDOW(GetHandle())) {
+      gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(GetHandle()), FALSE);
+    }
     Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
       wxPaintDC dc(this);
       WxSurface surface(this, dc);
@@ -416,6 +462,66 @@ void WxWindow::UpdateNow() {
   SendMessage(msg::kPaint, 0, reinterpret_cast<intptr_t>(static_cast<Surface*>(&surface)));
 }
 
+// A host's X11 window: only a place for our dialogs to stay above.
+class HostX11Window : public Window {
+ public:
+  explicit HostX11Window(unsigned long xid) : mXid(xid) {}
+  unsigned long Xid() const { return mXid; }
+  int GetId() const override { return 0; }
+  Window* GetParent() const override { return nullptr; }
+  Window* GetDlgItem(int) const override { return nullptr; }
+  Window* GetNextSibling() const override { return nullptr; }
+  uint32_t GetStyle() const override { return style::kVisible; }
+  std::string GetText() const override { return std::string(); }
+  void SetText(const std::string&) override {}
+  Rect GetClientRect() const override { return Rect{}; }
+  Rect GetWindowRect() const override { return Rect{}; }
+  bool SetWindowPos(const Rect&) override { return false; }
+  void SetClientSize(int, int) override {}
+  void ShowWindow(bool) override {}
+  bool IsVisible() const override { return true; }
+  void EnableWindow(bool) override {}
+  bool IsEnabled() const override { return true; }
+  void CenterWindow() override {}
+  const Font* GetFont() const override { return nullptr; }
+  void SetFont(const Font&) override {}
+  intptr_t SendMessage(uint32_t, uintptr_t, intptr_t) override { return 0; }
+  void EndDialog(int) override {}
+  void DestroyWindow() override {}
+  int GetCheck() const override { return 0; }
+  void SetCheck(int) override {}
+  int GetScrollPos() const override { return 0; }
+  void SetScrollPos(int) override {}
+  int GetSliderPos() const override { return 0; }
+  void SetSliderPos(int) override {}
+  DateTime GetDateTime() const override { return DateTime{}; }
+  void SetDateTime(const DateTime&) override {}
+  void Invalidate() override {}
+  void UpdateNow() override {}
+  void SetVScroll(bool, int, int, int) override {}
+  void SetSizingCursor(bool) override {}
+  void CaptureMouse(bool) override {}
+  void SetFocus() override {}
+
+ private:
+  unsigned long mXid;
+};
+
+// Keeps a dialog of ours above the host's window on an X11 desktop.
+void MakeTransientFor(wxWindow* dialog, const HostX11Window& host) {
+  GtkWidget* widget = dialog->GetHandle();
+  if (widget == nullptr) return;
+  gtk_widget_realize(widget);
+  GdkWindow* own = gtk_widget_get_window(widget);
+  if (own == nullptr) return;
+  GdkDisplay* display = gdk_window_get_display(own);
+  if (!GDK_IS_X11_DISPLAY(display)) return;
+  GdkWindow* foreign = gdk_x11_window_foreign_new_for_display(display, host.Xid());
+  if (foreign == nullptr) return;  // gone since it was looked up
+  gdk_window_set_transient_for(own, foreign);
+  g_object_unref(foreign);
+}
+
 // Style bits of the controls, as the dialogs give them.
 constexpr uint32_t kEditMultiLine = 0x0004;
 constexpr uint32_t kScrollBarVertical = 0x0001;
@@ -433,9 +539,39 @@ class WxToolkit : public Toolkit {
   void* LockMovable(void* memory) override { return memory; }
   void FreeMovable(void* memory) override { std::free(memory); }
 
-  void MessageBox(Window* owner, const std::string& text) override {
+  void MessageBox(Window* owner, const std::string& text, const std::string& caption, MessageIcon icon) override {
     auto* parent = dynamic_cast<WxWindow*>(owner);
-    wxMessageBox(ToWx(text), wxT("KorvexEjector"), wxOK, parent != nullptr ? parent->Native() : nullptr);
+    long style = wxOK;
+    if (icon == MessageIcon::kInformation) style |= wxICON_INFORMATION;
+    if (icon == MessageIcon::kExclamation) style |= wxICON_EXCLAMATION;
+    if (icon == MessageIcon::kError) style |= wxICON_ERROR;
+    wxMessageDialog box(parent != nullptr ? parent->Native() : nullptr, ToWx(text),
+                        caption.empty() ? wxString(wxT("KorvexEjector")) : ToWx(caption), style);
+    if (auto* host = dynamic_cast<HostX11Window*>(owner)) MakeTransientFor(&box, *host);
+    box.ShowModal();
+  }
+
+  Window* HostWindow(uintptr_t handle) override {
+    if (handle == 0) return nullptr;
+    GdkDisplay* display = gdk_display_get_default();
+    if (display == nullptr || !GDK_IS_X11_DISPLAY(display)) return nullptr;
+    GdkWindow* foreign = gdk_x11_window_foreign_new_for_display(display, static_cast<::Window>(handle));
+    if (foreign == nullptr) return nullptr;  // no such window
+    g_object_unref(foreign);
+    mHosts.push_back(std::make_unique<HostX11Window>(static_cast<unsigned long>(handle)));
+    return mHosts.back().get();
+  }
+
+  Window* AddTabPage(Window& tabControl, const std::string& label, Point pageSize) override {
+    auto* self = dynamic_cast<WxWindow*>(&tabControl);
+    auto* tabs = self != nullptr ? dynamic_cast<wxNotebook*>(self->Native()) : nullptr;
+    if (tabs == nullptr) return nullptr;
+    auto* page = new wxPanel(tabs, wxID_ANY);
+    tabs->AddPage(page, ToWx(label));
+    const wxSize needed = tabs->CalcSizeFromPage(wxSize(pageSize.x, pageSize.y));
+    const wxSize now = tabs->GetSize();
+    tabs->SetSize(std::max(now.GetWidth(), needed.GetWidth()), std::max(now.GetHeight(), needed.GetHeight()));
+    return WxWindow::Wrap(page, style::kChild | style::kVisible, nullptr);
   }
 
   Window* GetMainWindow() override {
@@ -448,11 +584,13 @@ class WxToolkit : public Toolkit {
     DialogTemplate layout;
     if (!ReadDialogTemplate(bytes, size, layout)) return modal ? -1 : 0;
     auto* owner = dynamic_cast<WxWindow*>(parent);
+    if ((layout.style & style::kChild) != 0 && owner != nullptr) return ChildFromTemplate(layout, *owner, handler);
     auto* dialog = new wxDialog(owner != nullptr ? owner->Native() : nullptr, wxID_ANY, ToWx(layout.caption),
                                 wxDefaultPosition, wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     WxWindow* self = WxWindow::Wrap(dialog, layout.style, &handler);
     if (!layout.face.empty()) self->SetFont(Font{layout.face, layout.pointSize});
     dialog->SetClientSize(dialog->ConvertDialogToPixels(wxSize(layout.cx, layout.cy)));
+    if (auto* host = dynamic_cast<HostX11Window*>(parent)) MakeTransientFor(dialog, *host);
     // Buttons, Escape and closing the window all arrive as the command of their id.
     dialog->Bind(wxEVT_BUTTON, [self](wxCommandEvent& event) {
       self->SendMessage(msg::kCommand, static_cast<uintptr_t>(event.GetId()), 0);
@@ -461,13 +599,7 @@ class WxToolkit : public Toolkit {
     dialog->SetEscapeId(kIdCancel);
     dialog->SetAffirmativeId(kIdOk);
     self->SendMessage(msg::kCreate, 0, 0);
-    for (const DialogTemplateItem& item : layout.items) {
-      const Rect units{item.x, item.y, item.x + item.cx, item.y + item.cy};
-      if (Window* control = CreateControl(item.className, item.caption, item.style, item.exStyle, units, self, item.id)) {
-        control->SetWindowPos(MapDialogRect(*self, units));
-        if (self->GetFont() != nullptr) control->SetFont(*self->GetFont());
-      }
-    }
+    CreateTemplateControls(layout, *self);
     self->SendMessage(msg::kInitDialog, 0, 0);
     if (auto* ok = dynamic_cast<wxButton*>(dialog->FindWindow(kIdOk))) ok->SetDefault();
     if (!modal) {
@@ -478,6 +610,32 @@ class WxToolkit : public Toolkit {
     WxWindow::DetachTree(dialog);
     dialog->Destroy();
     return result;
+  }
+
+  void CreateTemplateControls(const DialogTemplate& layout, WxWindow& self) {
+    for (const DialogTemplateItem& item : layout.items) {
+      const Rect units{item.x, item.y, item.x + item.cx, item.y + item.cy};
+      if (Window* control = CreateControl(item.className, item.caption, item.style, item.exStyle, units, &self, item.id)) {
+        if (self.GetFont() != nullptr) control->SetFont(*self.GetFont());
+        control->SetWindowPos(MapDialogRect(self, units));
+      }
+    }
+  }
+
+  // A property page: a panel in the parent, its controls, and the messages a dialog gets.
+  intptr_t ChildFromTemplate(const DialogTemplate& layout, WxWindow& owner, MessageHandler& handler) {
+    auto* panel = new wxPanel(owner.Native(), wxID_ANY);
+    WxWindow* self = WxWindow::Wrap(panel, layout.style, &handler);
+    if (!layout.face.empty()) self->SetFont(Font{layout.face, layout.pointSize});
+    panel->SetSize(panel->ConvertDialogToPixels(wxSize(layout.cx, layout.cy)));
+    panel->Bind(wxEVT_BUTTON, [self](wxCommandEvent& event) {
+      self->SendMessage(msg::kCommand, static_cast<uintptr_t>(event.GetId()), 0);
+    });
+    self->SendMessage(msg::kCreate, 0, 0);
+    CreateTemplateControls(layout, *self);
+    self->SendMessage(msg::kInitDialog, 0, 0);
+    if ((layout.style & style::kVisible) == 0) panel->Hide();
+    return 1;
   }
 
   Window* CreateControl(const std::string& className, const std::string& caption, uint32_t style, uint32_t,
@@ -524,10 +682,21 @@ class WxToolkit : public Toolkit {
       }
     } else if (className == "SysMonthCal32") {
       control = new wxCalendarCtrl(host, id, wxDefaultDateTime, at, extent);
+    } else if (className == "SysTabControl32") {
+      control = new wxNotebook(host, id, at, extent);
+    } else if (className == "msctls_statusbar32") {
+      auto* bar = new wxStatusBar(host, id, wxSTB_SHOW_TIPS | wxSTB_ELLIPSIZE_END | wxFULL_REPAINT_ON_RESIZE);
+      const int styles[] = {wxSB_SUNKEN};  // an empty bar still shows where its text goes
+      bar->SetStatusStyles(1, styles);
+      const int height = rect.Height() > 0 ? rect.Height() : bar->GetBestSize().GetHeight();
+      bar->SetSize(rect.left, rect.top, rect.Width(), height);
+      control = bar;
     }
     if (control == nullptr) return nullptr;  // a class this toolkit does not make
     if ((style & style::kVisible) == 0) control->Hide();
-    return WxWindow::Wrap(control, style, nullptr);
+    WxWindow* made = WxWindow::Wrap(control, style, nullptr);
+    if (className == "STATIC") made->SetText(caption);
+    return made;
   }
 
   Window* CreateCustomWindow(Window* parent, const Rect& rect, int id, MessageHandler& handler) override {
@@ -689,6 +858,8 @@ class WxToolkit : public Toolkit {
     wxImage::AddHandler(new wxPNGHandler());
     return bitmap.ConvertToImage().SaveFile(ToWx(pngPath), wxBITMAP_TYPE_PNG);
   }
+
+  std::vector<std::unique_ptr<HostX11Window>> mHosts;  // handed out for the life of the module
 
   Rect MapDialogRect(const Window& dialog, const Rect& units) override {
     const auto* self = dynamic_cast<const WxWindow*>(&dialog);

@@ -117,5 +117,28 @@ bool XInput::HasContent(const ScreenRect& rect) {
   return differs;
 }
 
+bool XInput::Capture(const ScreenRect& rect, std::vector<unsigned char>& rgb) {
+  if (mDisplay == nullptr || rect.width <= 0 || rect.height <= 0) return false;
+  XImage* image = XGetImage(D(mDisplay), DefaultRootWindow(D(mDisplay)), rect.x, rect.y,
+                            static_cast<unsigned>(rect.width), static_cast<unsigned>(rect.height), AllPlanes, ZPixmap);
+  if (image == nullptr) return false;
+  if (image->red_mask == 0 || image->green_mask == 0 || image->blue_mask == 0) {  // not a true-colour screen
+    XDestroyImage(image);
+    return false;
+  }
+  rgb.resize(static_cast<std::size_t>(rect.width) * rect.height * 3);
+  unsigned char* out = rgb.data();
+  for (int y = 0; y < rect.height; ++y) {
+    for (int x = 0; x < rect.width; ++x) {
+      const unsigned long pixel = XGetPixel(image, x, y);
+      *out++ = static_cast<unsigned char>((pixel & image->red_mask) >> __builtin_ctzl(image->red_mask));
+      *out++ = static_cast<unsigned char>((pixel & image->green_mask) >> __builtin_ctzl(image->green_mask));
+      *out++ = static_cast<unsigned char>((pixel & image->blue_mask) >> __builtin_ctzl(image->blue_mask));
+    }
+  }
+  XDestroyImage(image);
+  return true;
+}
+
 }  // namespace xtest
 }  // namespace ui

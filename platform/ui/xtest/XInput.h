@@ -4,6 +4,7 @@
 // display, used from the one test thread that opened it.
 
 #include <string>
+#include <vector>
 
 namespace ui {
 namespace xtest {
@@ -30,6 +31,8 @@ class XInput {
   void Type(const std::string& text);
   // Whether any pixel of the root window within `rect` differs from the first one.
   bool HasContent(const ScreenRect& rect);
+  // The pixels of the screen within `rect`, three bytes (red, green, blue) each, row after row.
+  bool Capture(const ScreenRect& rect, std::vector<unsigned char>& rgb);
 
  private:
   void* mDisplay = nullptr;
