@@ -111,6 +111,8 @@ void CPropertyGeneral::OnInitDialog(ui::Window& self) {
   }
   BuildLookupTableColumnList();
   if (mLastFocusedName == "LUTtableRow" && mLutRowItem >= 0) mGrid.SelectItem(mLutRowItem);
+  // The keys reach the grid from the start.
+  if (mGrid.GetWindow() != nullptr) mGrid.GetWindow()->SetFocus();
 }
 
 void CPropertyGeneral::BuildLookupTableColumnList() {

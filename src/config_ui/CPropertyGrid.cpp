@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr int VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27, VK_DOWN = 0x28;
+constexpr int VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27, VK_DOWN = 0x28, VK_F2 = 0x71;
 constexpr int kSplitterGrip = 2;  // pixels either side of the splitter that grab it
 constexpr int kWheelNotch = 120;
 constexpr int kRowsPerNotch = 3;
@@ -580,6 +580,9 @@ void CPropertyGrid::OnKeyDown(int key) {
   switch (key) {
     case VK_DOWN: MoveFocus(1); break;
     case VK_UP: MoveFocus(-1); break;
+    case VK_F2:  // the focused item's editor, for those who work without a mouse
+      if (Item* item = FindItem(mFocusedItem)) StartEditing(*item);
+      break;
     case VK_LEFT:
       if (focused != nullptr && !focused->collapsed) Toggle(*focused);
       else MoveFocus(-1);

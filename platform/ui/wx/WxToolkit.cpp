@@ -176,7 +176,14 @@ class WxWindow : public Window {
   void DestroyWindow() override {
     if (mHandler != nullptr) mHandler->OnMessage(*this, msg::kDestroy, 0, 0);
     DetachTree(mWindow);
-    mWindow->Destroy();
+    if (mWindow->IsTopLevel()) {
+      mWindow->Destroy();  // wxWidgets deletes top-level windows once idle
+      return;
+    }
+    // A control may be destroyed from its own event (an editor closing on its Enter key), and
+    // wxWidgets still uses it when the handler returns: it goes once the loop is idle.
+    mWindow->Hide();
+    wxTheApp->ScheduleForDestruction(mWindow);
   }
   // The window and its children send nothing more: wxWidgets deletes windows later, and their
   // handlers may be gone by then.
@@ -353,6 +360,7 @@ int VirtualKey(int code) {
     case WXK_TAB: return 0x09;
     case WXK_PAGEUP: return 0x21;
     case WXK_PAGEDOWN: return 0x22;
+    case WXK_F2: return 0x71;
     default: return code;
   }
 }
@@ -391,6 +399,10 @@ class CustomWindow : public wxWindow {
       Send(msg::kMouseWheel, static_cast<uintptr_t>(static_cast<intptr_t>(event.GetWheelRotation())), 0);
     });
     Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& event) {
+      if (event.GetKeyCode() == WXK_TAB) {  // on to the dialog's next control, as from any other
+        Navigate(event.ShiftDown() ? wxNavigationKeyEvent::IsBackward : wxNavigationKeyEvent::IsForward);
+        return;
+      }
       Send(msg::kKeyDown, static_cast<uintptr_t>(VirtualKey(event.GetKeyCode())), 0);
       event.Skip();  // characters follow
     });
