@@ -312,6 +312,8 @@ constexpr const char* kUiModuleFile = "libKorvexEjectorUi.so";
 // library that holds this code, then on the library path. Null (and a reason) when it cannot be
 // loaded; a machine without it runs everything but the dialogs.
 UiModule* LoadUiModule(std::string* why = nullptr);
+// A module to use in place of the one LoadUiModule would load (null: load again); for tests.
+void InstallUiModule(UiModule* module);
 // Runs `work` on the module's user-interface thread with its toolkit installed for GetToolkit.
 bool CallUi(UiModule& module, const std::function<void()>& work);
 // Shuts the module's thread down (the module stays loaded: toolkits do not survive an unload).

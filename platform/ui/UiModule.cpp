@@ -37,6 +37,11 @@ UiModule* LoadUiModule(std::string* why) {
   return gModule;
 }
 
+void InstallUiModule(UiModule* module) {
+  std::lock_guard<std::mutex> guard(gModuleLock);
+  gModule = module;
+}
+
 bool CallUi(UiModule& module, const std::function<void()>& work) {
   return module.Call([&](Toolkit& toolkit) {
     Toolkit* before = GetToolkit();

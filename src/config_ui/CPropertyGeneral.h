@@ -34,6 +34,11 @@ class CPropertyGeneral : public CPropertyPage {
   Param_* ParameterOf(int item) const;
   int ItemOf(const std::string& name) const;
   int GetLutTableRowItem() const { return mLutRowItem; }
+  // The grid section of a group, or -1.
+  int GetSection(const std::string& group) const {
+    const auto found = mSections.find(group);
+    return found != mSections.end() ? found->second : -1;
+  }
 
  protected:
   void OnInitDialog(ui::Window& self) override;

@@ -105,6 +105,18 @@ HeadlessWindow* HeadlessWindow::AddChild(std::unique_ptr<HeadlessWindow> child) 
   return mChildren.back().get();
 }
 
+bool HeadlessUiModule::Call(const std::function<void(Toolkit&)>& work) {
+  std::lock_guard<std::mutex> guard(mLock);
+  if (!display) return false;
+  work(toolkit);
+  return true;
+}
+
+void HeadlessUiModule::Shutdown() {
+  std::lock_guard<std::mutex> guard(mLock);
+  ++shutdowns;
+}
+
 HeadlessToolkit::HeadlessToolkit() = default;
 
 void* HeadlessToolkit::AllocMovable(std::size_t size) {

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,7 @@ class HeadlessWindow : public Window {
 
   // For the tests.
   const std::string& ClassName() const { return mClassName; }
+  MessageHandler* Handler() const { return mHandler; }
   Rect WindowRect() const { return mRect; }
   bool Centred() const { return mCentred; }
   bool Ended() const { return mEnded; }
@@ -223,6 +225,21 @@ class HeadlessToolkit : public Toolkit {
   // Modeless dialogs stay here until the test ends.
   std::vector<std::unique_ptr<HeadlessWindow>> modeless;
   int movableBlocks = 0;  // allocated and not yet freed
+};
+
+// The headless toolkit as a window-system module: each call runs on the caller's thread, one at a
+// time, as a module's calls run on its one user-interface thread.
+class HeadlessUiModule : public UiModule {
+ public:
+  bool Call(const std::function<void(Toolkit&)>& work) override;
+  void Shutdown() override;
+
+  HeadlessToolkit toolkit;
+  bool display = true;  // false: every call fails as without a display
+  int shutdowns = 0;
+
+ private:
+  std::mutex mLock;
 };
 
 }  // namespace headless
