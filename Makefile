@@ -2,7 +2,7 @@
 PRESET ?= default
 JOBS ?= 2
 
-.PHONY: setup build demo test bench asan tsan fuzz gallery clean
+.PHONY: setup build demo test bench asan tsan fuzz gallery pictures clean
 
 setup:
 	@bash scripts/setup.sh
@@ -30,6 +30,10 @@ test: build
 # The property grid gallery under Xvfb: its picture into docs/ (the one README shows).
 gallery: build
 	bash scripts/gallery-screenshot.sh build/$(PRESET) docs/property-grid-gallery.png
+
+# Both pictures README shows: the gallery and the colour camera's configuration dialog.
+pictures: gallery
+	bash scripts/configure-screenshot.sh build/$(PRESET) docs/configuration-dialog.png
 
 bench: build
 	./build/$(PRESET)/bench/korvex_bench

@@ -39,6 +39,9 @@ bool PictureAndCancel(const std::string& title, const std::string& png) {
   ui::xtest::ScreenRect rect;
   if (!input.IsOpen() || !input.WaitForWindow(title, 30000, &rect)) return false;
   std::this_thread::sleep_for(std::chrono::milliseconds(700));  // mapped first, painted a moment later
+  // Down the grid to its fifth row, the image's overlap: a parameter with a range and a description.
+  for (int i = 0; i < 5; ++i) input.Key("Down");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
   input.WaitForWindow(title, 1000, &rect);
   std::vector<unsigned char> rgb;
   const bool written = input.Capture(rect, rgb) && WritePng(png, rgb, rect.width, rect.height, true);
@@ -78,7 +81,8 @@ int RunConfigure(DriverApi& api, const ConfigureOptions& options) {
       std::fprintf(stderr, "korvex-host: no picture of the dialog was taken\n");
       return 1;
     }
-    std::printf("configure: picture of the dialog in %s\n", options.screenshot.c_str());
+    std::printf("configure: picture of the dialog in %s (the dialog was cancelled)\n", options.screenshot.c_str());
+    return 0;
   }
   if (answer != 0) {
     std::printf("configure: cancelled or not shown (see the log), nothing stored\n");

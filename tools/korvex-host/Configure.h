@@ -12,12 +12,13 @@ struct ConfigureOptions {
   std::string camera;      // the camera's name
   std::string systemPath;  // where the configuration file is
   unsigned parent = 0;     // the host's X11 window the dialog stays above (0: none)
-  // When set: the dialog's picture is written here once it is up, and the dialog is cancelled.
+  // When set: once the dialog is up, the grid's fifth row is focused, the dialog's picture written
+  // here and the dialog cancelled.
   std::string screenshot;
 };
 
-// 0 when the user confirmed and the settings were stored, 1 when the dialog was cancelled or could
-// not be shown, 2 when the camera could not be opened.
+// 0 when the user confirmed and the settings were stored (or the picture was taken), 1 when the
+// dialog was cancelled or could not be shown, 2 when the camera could not be opened.
 int RunConfigure(DriverApi& api, const ConfigureOptions& options);
 
 }  // namespace host
