@@ -92,9 +92,11 @@ KORVEX_EXPORT int finalize(void) {
     }
     --state.referenceCount;
     if (state.referenceCount == 0) {
+      // First: a dialog still open for another host thread ends before the camera it edits goes,
+      // and no user-interface thread outlives the driver.
+      ui::ShutdownUiModule();
       CameraList::DestroyInstance();
       if (!state.inhibitPylonTerminate) Pylon::PylonTerminate(true);
-      ui::ShutdownUiModule();  // no user-interface thread outlives the driver
     }
     Log(2, "finalize: leaving, refcount=%d\n", state.referenceCount);
     return 1;

@@ -4,9 +4,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
+
+#include "KorvexEjector.h"
 
 #include "camera/Camera.h"
 #include "camera/CameraList.h"
@@ -365,6 +370,28 @@ TEST_F(ConfigurationDialog, TheDialogStaysAboveTheHostsWindowWhenItExists) {
   EXPECT_EQ(parent->GetId(), 0x4200001);
   camera.Configure(0x999);
   EXPECT_TRUE(Logged("Camera::Configure: host window 2457 not found, the dialog has no parent\n"));
+}
+
+TEST(ConfigurationDialogAndFinalize, FinalizeOnAnotherThreadWaitsForTheOpenDialogBeforeTheCamerasGo) {
+  const std::string system = ::testing::TempDir() + "korvex-dialog-finalize";
+  std::filesystem::create_directories(system);
+  HeadlessUiModule module;
+  ui::InstallUiModule(&module);
+  std::atomic<bool> shown{false};
+  module.toolkit.onModal = [&](HeadlessWindow& dialog) {
+    shown = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the user takes a moment
+    dialog.Click(ui::kIdOk);
+  };
+  ASSERT_EQ(initialize(system.c_str(), nullptr), 1);
+  int result = -1;
+  std::thread host([&] { result = configureCamera(0, kMono); });
+  while (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(finalize(), 1);
+  host.join();
+  EXPECT_EQ(result, 0) << "confirmed and stored, the camera still there";
+  EXPECT_EQ(module.shutdowns, 1);
+  ui::InstallUiModule(nullptr);
 }
 
 }  // namespace

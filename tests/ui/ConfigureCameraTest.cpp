@@ -49,7 +49,7 @@ class ConfigureCamera : public ::testing::Test {
   // What the user does once the dialog is on the screen, on a thread of its own; the dialog's
   // place is passed on.
   template <typename F>
-  int Configure(F user) {
+  int Configure(F user, unsigned parent = 0) {
     std::thread hands([&] {
       XInput input;
       ScreenRect shown;
@@ -60,7 +60,7 @@ class ConfigureCamera : public ::testing::Test {
       std::this_thread::sleep_for(std::chrono::milliseconds(500));  // painted
       user(input, shown);
     });
-    const int result = driver.configureCamera(0, kMono);
+    const int result = driver.configureCamera(parent, kMono);
     hands.join();
     return result;
   }
@@ -119,6 +119,23 @@ TEST_F(ConfigureCamera, AnInvalidHeightDisablesOkAndTheStatusBarSaysWhy) {
   EXPECT_TRUE(writtenAfter) << "the validation message is in the status bar";
   EXPECT_TRUE(!std::filesystem::exists(system + "/Korvex.ini") ||
               Ini().find("Height=99999") == std::string::npos);
+}
+
+TEST_F(ConfigureCamera, TheDialogStaysAboveTheHostsWindowAndAWindowThatIsGoneIsNoParent) {
+  XInput host;
+  ASSERT_TRUE(host.IsOpen());
+  const unsigned long window = host.CreateWindow("Korvex host");
+  unsigned long owner = 0;
+  EXPECT_EQ(Configure([&](XInput& input, const ScreenRect&) {
+              owner = input.TransientFor(kTitle);
+              input.Key("Escape");
+            }, static_cast<unsigned>(window)), 1);
+  EXPECT_EQ(owner, window);
+  EXPECT_EQ(Configure([&](XInput& input, const ScreenRect&) {
+              owner = input.TransientFor(kTitle);
+              input.Key("Escape");
+            }, 0x3FFFFFF), 1);
+  EXPECT_EQ(owner, 0u);
 }
 
 TEST_F(ConfigureCamera, WithoutADisplayItReturnsOneWithALogLine) {

@@ -117,6 +117,25 @@ bool XInput::HasContent(const ScreenRect& rect) {
   return differs;
 }
 
+unsigned long XInput::CreateWindow(const std::string& title) {
+  if (mDisplay == nullptr) return 0;
+  Display* display = D(mDisplay);
+  const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 200, 100, 0, 0, 0);
+  XStoreName(display, window, title.c_str());
+  XMapWindow(display, window);
+  XSync(display, False);
+  return window;
+}
+
+unsigned long XInput::TransientFor(const std::string& title) {
+  if (mDisplay == nullptr) return 0;
+  Display* display = D(mDisplay);
+  const Window window = Find(display, DefaultRootWindow(display), title);
+  Window owner = 0;
+  if (window == 0 || XGetTransientForHint(display, window, &owner) == 0) return 0;
+  return owner;
+}
+
 bool XInput::Capture(const ScreenRect& rect, std::vector<unsigned char>& rgb) {
   if (mDisplay == nullptr || rect.width <= 0 || rect.height <= 0) return false;
   XImage* image = XGetImage(D(mDisplay), DefaultRootWindow(D(mDisplay)), rect.x, rect.y,

@@ -31,6 +31,10 @@ class XInput {
   void Type(const std::string& text);
   // Whether any pixel of the root window within `rect` differs from the first one.
   bool HasContent(const ScreenRect& rect);
+  // A mapped top-level window of this title, as a host's main window; its X11 window number.
+  unsigned long CreateWindow(const std::string& title);
+  // The window that the window titled `title` stays above (its transient-for hint), or 0.
+  unsigned long TransientFor(const std::string& title);
   // The pixels of the screen within `rect`, three bytes (red, green, blue) each, row after row.
   bool Capture(const ScreenRect& rect, std::vector<unsigned char>& rgb);
 
