@@ -7,6 +7,8 @@
 // flags, the callbacks, the geometry and the line counter. The flags and callbacks shared with it
 // are atomics; the geometry is fixed between Open and Close; the buffer sets lock what they share.
 // MakeGrabbing is serialised by mGrabLock (host and wait thread may both stop a grab).
+// Configure hands its dialog to the window system's user-interface thread and waits; the dialog
+// edits a copy of the parameter set, and OK replaces the camera's set through Assign.
 // The ejector link is read by the wait thread (Signal), the ejector thread (which camera controls
 // it) and host calls under mEjectorLock; whoever clears it makes the wait thread let go of the
 // camera before the ejector can be destroyed.

@@ -2,7 +2,6 @@
 // system's user-interface thread and waits for it; the dialog edits a copy of the parameter set,
 // which OK puts in place of the camera's own (Assign is safe against the threads that grab).
 
-#include <cstdio>
 #include <exception>
 
 #include "camera/Camera.h"
@@ -15,8 +14,7 @@
 bool Camera::Configure(unsigned parentWindow) {
   // 1.
   Log(2, "Camera::Configure: entering\n");
-  char title[320];
-  std::snprintf(title, sizeof title, "Configure camera on port #%d: %s", mPort.load() + 1, mName.c_str());
+  const std::string title = "Configure camera on port #" + std::to_string(mPort.load() + 1) + ": " + mName;
   // Steps 2 to 6 need the window system.
   std::string why;
   ui::UiModule* module = ui::LoadUiModule(&why);

@@ -12,6 +12,10 @@ constexpr int kMargin = 7;
 constexpr int kButtonWidth = 50;
 constexpr int kButtonHeight = 14;
 constexpr int kButtonGap = 6;
+// The buttons from left to right.
+constexpr int kButtonIds[] = {ui::kIdOk, ui::kIdCancel, CPropertySheet::kApplyId, CPropertySheet::kHelpId};
+constexpr const char* kButtonCaptions[] = {"OK", "Cancel", "&Apply", "Help"};
+constexpr int kButtons = 4;
 
 }  // namespace
 
@@ -65,12 +69,10 @@ intptr_t CPropertySheet::DoModal() {
 void CPropertySheet::AddControls(const ui::Rect& tabs) {
   AddTemplateControl("SysTabControl32", "", kChildControl | ui::style::kTabStop, 0, &tabs, kTabControlId);
   const int top = tabs.bottom + kMargin;
-  const char* captions[] = {"OK", "Cancel", "&Apply", "Help"};
-  const int ids[] = {ui::kIdOk, ui::kIdCancel, kApplyId, kHelpId};
-  for (int i = 0; i < 4; ++i) {
-    const int right = tabs.right - (3 - i) * (kButtonWidth + kButtonGap);
+  for (int i = 0; i < kButtons; ++i) {
+    const int right = tabs.right - (kButtons - 1 - i) * (kButtonWidth + kButtonGap);
     const ui::Rect button{right - kButtonWidth, top, right, top + kButtonHeight};
-    AddTemplateControl("BUTTON", captions[i], kButton, 0, &button, ids[i]);
+    AddTemplateControl("BUTTON", kButtonCaptions[i], kButton, 0, &button, kButtonIds[i]);
   }
 }
 
@@ -104,22 +106,19 @@ bool CPropertySheet::SetActivePage(int index) {
 
 void CPropertySheet::Layout(ui::Window& self) {
   ui::Toolkit& toolkit = *ui::GetToolkit();
-  const ui::Rect unit = toolkit.MapDialogRect(
-      self, ui::Rect{0, 0, kMargin, kMargin});  // the margin's pixels, each way
-  const ui::Rect button = toolkit.MapDialogRect(self, ui::Rect{0, 0, kButtonWidth + kButtonGap, kButtonHeight});
-  ui::Window* tabs = self.GetDlgItem(kTabControlId);
-  const ui::Rect tabRect = tabs != nullptr ? tabs->GetWindowRect() : ui::Rect{unit.right, unit.bottom, 0, 0};
-  // The buttons in their template order, right-aligned under the tab control.
+  const ui::Rect margin = toolkit.MapDialogRect(self, ui::Rect{0, 0, kMargin, kMargin});
+  const ui::Rect button = toolkit.MapDialogRect(self, ui::Rect{0, 0, kButtonWidth, kButtonHeight});
   const int gap = toolkit.MapDialogRect(self, ui::Rect{0, 0, kButtonGap, 0}).right;
-  const int width = button.right - gap;
-  const int top = tabRect.bottom + unit.bottom;
-  const int ids[] = {ui::kIdOk, ui::kIdCancel, kApplyId, kHelpId};
-  for (int i = 0; i < 4; ++i) {
-    if (ui::Window* control = self.GetDlgItem(ids[i])) {
-      const int right = tabRect.right - (3 - i) * (width + gap);
-      control->SetWindowPos(ui::Rect{right - width, top, right, top + button.bottom});
+  ui::Window* tabs = self.GetDlgItem(kTabControlId);
+  const ui::Rect tabRect = tabs != nullptr ? tabs->GetWindowRect() : ui::Rect{margin.right, margin.bottom, 0, 0};
+  // The buttons right-aligned under the tab control, the sheet around both.
+  const int top = tabRect.bottom + margin.bottom;
+  for (int i = 0; i < kButtons; ++i) {
+    if (ui::Window* control = self.GetDlgItem(kButtonIds[i])) {
+      const int right = tabRect.right - (kButtons - 1 - i) * (button.right + gap);
+      control->SetWindowPos(ui::Rect{right - button.right, top, right, top + button.bottom});
     }
   }
-  self.SetClientSize(tabRect.right + unit.right, top + button.bottom + unit.bottom);
+  self.SetClientSize(tabRect.right + margin.right, top + button.bottom + margin.bottom);
   self.CenterWindow();
 }

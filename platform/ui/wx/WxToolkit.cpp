@@ -104,7 +104,8 @@ class WxWindow : public Window {
   Window* GetParent() const override { return WrapperOf(mWindow->GetParent()); }
   Window* GetDlgItem(int id) const override {
     for (wxWindow* child : mWindow->GetChildren()) {
-      if (child->GetId() == id) return WrapperOf(child);
+      WxWindow* wrapper = child->GetId() == id ? WrapperOf(child) : nullptr;
+      if (wrapper != nullptr && !wrapper->mDestroyed) return wrapper;
     }
     return nullptr;
   }
@@ -182,6 +183,7 @@ class WxWindow : public Window {
     }
     // A control may be destroyed from its own event (an editor closing on its Enter key), and
     // wxWidgets still uses it when the handler returns: it goes once the loop is idle.
+    mDestroyed = true;
     mWindow->Hide();
     wxTheApp->ScheduleForDestruction(mWindow);
   }
@@ -252,6 +254,7 @@ class WxWindow : public Window {
   MessageHandler* mHandler;
   MessageHandler* mHook = nullptr;  // gets the keys and the focus loss of a native control first
   std::string mLabel;               // a label's text before it is wrapped
+  bool mDestroyed = false;          // gone for the dialog, deleted by wxWidgets once idle
   Font mFont;
   bool mHasFont = false;
 };
