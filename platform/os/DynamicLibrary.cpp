@@ -6,9 +6,9 @@ namespace os {
 
 DynamicLibrary::~DynamicLibrary() { Close(); }
 
-bool DynamicLibrary::Open(const std::string& path) {
+bool DynamicLibrary::Open(const std::string& path, bool keepLoaded) {
   Close();
-  mHandle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  mHandle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | (keepLoaded ? RTLD_NODELETE : 0));
   if (mHandle == nullptr) {
     const char* why = dlerror();
     mError = why != nullptr ? why : "unknown error";

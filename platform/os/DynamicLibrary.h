@@ -12,8 +12,9 @@ class DynamicLibrary {
   DynamicLibrary(const DynamicLibrary&) = delete;
   DynamicLibrary& operator=(const DynamicLibrary&) = delete;
 
-  // Loads the file; false (with Error() telling why) when it cannot be loaded.
-  bool Open(const std::string& path);
+  // Loads the file; false (with Error() telling why) when it cannot be loaded. A library kept
+  // loaded stays in the process when it is closed.
+  bool Open(const std::string& path, bool keepLoaded = false);
   void Close();
   bool IsOpen() const { return mHandle != nullptr; }
   // Null when the library has no such symbol.

@@ -10,28 +10,35 @@ namespace ui {
 namespace {
 
 std::mutex gModuleLock;
-os::DynamicLibrary* gLibrary = nullptr;  // guarded by gModuleLock; kept loaded for the process
-UiModule* gModule = nullptr;             // guarded by gModuleLock
+UiModule* gModule = nullptr;  // guarded by gModuleLock
+
+// Guarded by gModuleLock. The module is kept in the process when this closes with the driver:
+// toolkits do not survive an unload.
+os::DynamicLibrary& Library() {
+  static os::DynamicLibrary library;
+  return library;
+}
 
 }  // namespace
 
 UiModule* LoadUiModule(std::string* why) {
   std::lock_guard<std::mutex> guard(gModuleLock);
   if (gModule != nullptr) return gModule;
-  if (gLibrary == nullptr) gLibrary = new os::DynamicLibrary();
+  os::DynamicLibrary& library = Library();
   const char* chosen = std::getenv("KORVEX_UI_MODULE");
   bool opened = false;
   if (chosen != nullptr && *chosen != '\0') {
-    opened = gLibrary->Open(chosen);
+    opened = library.Open(chosen, true);
   } else {
     const std::string beside = os::ModuleDirectory(reinterpret_cast<const void*>(&LoadUiModule));
-    opened = (!beside.empty() && gLibrary->Open(os::JoinPath(beside, kUiModuleFile))) || gLibrary->Open(kUiModuleFile);
+    opened = (!beside.empty() && library.Open(os::JoinPath(beside, kUiModuleFile), true)) ||
+             library.Open(kUiModuleFile, true);
   }
   if (!opened) {
-    if (why != nullptr) *why = gLibrary->Error();
+    if (why != nullptr) *why = library.Error();
     return nullptr;
   }
-  const auto entry = reinterpret_cast<UiModuleEntry>(gLibrary->Symbol(kUiModuleEntry));
+  const auto entry = reinterpret_cast<UiModuleEntry>(library.Symbol(kUiModuleEntry));
   gModule = entry != nullptr ? entry() : nullptr;
   if (gModule == nullptr && why != nullptr) *why = std::string("no ") + kUiModuleEntry + " in the module";
   return gModule;
