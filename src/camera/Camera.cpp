@@ -112,8 +112,11 @@ bool Camera::OpenSteps(int port, int* imageSize) {
       }
       if (!ejector->Init(device, library)) throw std::runtime_error("the ejector could not be initialised");
     }
-    // Control moves here: a camera that had it forgets the ejector, and the wait thread is done
-    // with whatever it read of that link, before the ejector can be destroyed through this one.
+    // Control moves here: this camera is linked first, so that the ejector thread always finds a
+    // controlling camera (finding none, it would suspend the ejector for good). A camera that had
+    // control forgets the ejector, and the wait thread is done with whatever it read of that link,
+    // before the ejector can be destroyed through this one.
+    mEjector = ejector;
     CameraList* list = CameraList::GetInstance();
     for (int i = 0; i < list->GetCount(); ++i) {
       Camera* other = (*list)[i];
@@ -126,7 +129,6 @@ bool Camera::OpenSteps(int port, int* imageSize) {
       if (mWaitThread != nullptr) mWaitThread->LetGoOf(other);
     }
     parameters.SetParameter("EjectorControl", true);
-    mEjector = ejector;
     Log(2, "Camera::Open: Activating Ejector on port %d\n", port);
     ejector->ClearBuffer();
     ejector->SetCurrentLine(this);

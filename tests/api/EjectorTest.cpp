@@ -195,7 +195,7 @@ TEST_F(EjectorInStep, ControlMovesToTheCameraOpenedLastAndSurvivesTheOtherClosin
   int controls = -1;
   ASSERT_EQ(driver.getProperty(0, 0, "EjectorControl", &controls), 1);
   EXPECT_EQ(controls, 0) << "the first camera gave up control";
-  ASSERT_TRUE(WaitForWrites(200));
+  ASSERT_TRUE(WaitForWrites(200)) << HostLog::Messages();
   driver.closeCVLPort(0, 0);
   card->ClearHistory();
   ASSERT_TRUE(WaitForWrites(200)) << "the ejector still follows the colour camera";

@@ -71,7 +71,7 @@ int RunConfigure(DriverApi& api, const ConfigureOptions& options) {
     std::fprintf(stderr, "korvex-host: built without X11 input, no screenshot\n");
 #endif
   }
-  std::printf("configure: the dialog for %s is open on the display\n", options.camera.c_str());
+  std::printf("configure: opening the dialog for %s\n", options.camera.c_str());
   std::fflush(stdout);
   const int answer = api.configureCamera(options.parent, options.camera.c_str());
   if (picture.joinable()) picture.join();
