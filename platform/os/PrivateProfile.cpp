@@ -117,6 +117,14 @@ std::size_t FindKey(const IniLines& ini, std::size_t begin, std::size_t end, con
   return end;
 }
 
+// A value in a matching pair of quotes, without them.
+std::string Unquoted(const std::string& value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
 bool HasLineBreak(const char* text) { return std::strpbrk(text, "\r\n") != nullptr; }
 
 bool WriteReplacing(const char* fileName, const std::string& content) {
@@ -157,12 +165,7 @@ std::size_t GetPrivateProfileString(const char* section, const char* key, const 
     if (FindSection(ini, section, begin, end)) {
       const std::size_t line = FindKey(ini, begin, end, key);
       std::string name, value;
-      if (line < end && KeyOf(ini.lines[line], name, value)) {
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
-          value = value.substr(1, value.size() - 2);
-        }
-        result = value;
-      }
+      if (line < end && KeyOf(ini.lines[line], name, value)) result = Unquoted(value);
     }
   }
   const std::size_t count = result.size() < size - 1 ? result.size() : size - 1;
@@ -183,6 +186,20 @@ std::vector<std::string> GetPrivateProfileSectionNames(const char* fileName) {
     if (!seen) names.push_back(name);
   }
   return names;
+}
+
+std::vector<std::pair<std::string, std::string>> GetPrivateProfileSection(const char* section, const char* fileName) {
+  std::vector<std::pair<std::string, std::string>> keys;
+  std::string content;
+  if (section == nullptr || fileName == nullptr || !ReadWholeFile(fileName, content)) return keys;
+  const IniLines ini = SplitLines(content);
+  std::size_t begin = 0, end = 0;
+  if (!FindSection(ini, section, begin, end)) return keys;
+  std::string name, value;
+  for (std::size_t i = begin + 1; i < end; ++i) {
+    if (KeyOf(ini.lines[i], name, value)) keys.emplace_back(name, Unquoted(value));
+  }
+  return keys;
 }
 
 bool WritePrivateProfileString(const char* section, const char* key, const char* value, const char* fileName) {

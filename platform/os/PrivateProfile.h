@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace os {
@@ -22,6 +23,10 @@ std::size_t GetPrivateProfileString(const char* section, const char* key, const 
 
 // The names of the file's sections in file order (each once); empty when the file cannot be read.
 std::vector<std::string> GetPrivateProfileSectionNames(const char* fileName);
+
+// The section's keys and values in file order, read as GetPrivateProfileString reads them; empty
+// when the file or the section is missing.
+std::vector<std::pair<std::string, std::string>> GetPrivateProfileSection(const char* section, const char* fileName);
 
 // Sets key=value in the section. A null value removes the key; a null key removes the section.
 // Line breaks inside the value become blanks, so a value can never add lines of its own.

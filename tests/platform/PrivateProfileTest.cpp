@@ -62,6 +62,11 @@ TEST_F(PrivateProfile, ReadsNamesWithoutCaseAndValuesWithoutBlanks) {
   EXPECT_EQ(Get("Missing", "Width"), "<default>");
   EXPECT_EQ(Get("General", "LogLevel", nullptr), "2");
   EXPECT_EQ(Get("General", "Nothing", nullptr), "");
+  // A whole section, read by the same rules.
+  using Keys = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ(os::GetPrivateProfileSection("RAL2048-48GM", file.c_str()),
+            (Keys{{"width", "1024"}, {"Use LUTtable", "1"}, {"Name", "quoted text"}, {"\x01\x02\xff", "binary"}}));
+  EXPECT_TRUE(os::GetPrivateProfileSection("Missing", file.c_str()).empty());
 }
 
 TEST_F(PrivateProfile, ReadsAreCutToTheBuffer) {

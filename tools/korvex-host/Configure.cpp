@@ -1,10 +1,11 @@
 #include "Configure.h"
 
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <thread>
 #include <vector>
+
+#include "os/PrivateProfile.h"
 
 #ifdef KORVEX_HOST_XINPUT
 #include "ui/xtest/XInput.h"
@@ -18,16 +19,10 @@ using IniFile = std::map<std::string, std::string>;  // "[section] key" -> value
 
 IniFile ReadIni(const std::string& path) {
   IniFile entries;
-  std::ifstream in(path);
-  std::string line, section;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.size() > 1 && line.front() == '[' && line.back() == ']') {
-      section = line;
-      continue;
+  for (const std::string& section : os::GetPrivateProfileSectionNames(path.c_str())) {
+    for (const auto& [key, value] : os::GetPrivateProfileSection(section.c_str(), path.c_str())) {
+      entries["[" + section + "] " + key] = value;
     }
-    const std::size_t equals = line.find('=');
-    if (equals != std::string::npos) entries[section + " " + line.substr(0, equals)] = line.substr(equals + 1);
   }
   return entries;
 }
@@ -96,7 +91,7 @@ int RunConfigure(DriverApi& api, const ConfigureOptions& options) {
     std::printf("stored: %s=%s\n", key.c_str(), value.c_str());
     ++changed;
   }
-  std::printf("configure: confirmed, %d setting%s changed in %s\n", changed, changed == 1 ? "" : "s", ini.c_str());
+  std::printf("configure: confirmed, %d setting%s new or changed in %s\n", changed, changed == 1 ? "" : "s", ini.c_str());
   return 0;
 }
 
