@@ -1,6 +1,8 @@
 #include "PrivateProfile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -127,17 +130,55 @@ std::string Unquoted(const std::string& value) {
 
 bool HasLineBreak(const char* text) { return std::strpbrk(text, "\r\n") != nullptr; }
 
+// "<file>.XXXXXX", the six characters made by mkstemp: a temporary file of ours for `base`.
+bool IsTemporaryOf(const std::string& name, const std::string& base) {
+  if (name.size() != base.size() + 7 || name.compare(0, base.size(), base) != 0 || name[base.size()] != '.') {
+    return false;
+  }
+  for (std::size_t i = base.size() + 1; i < name.size(); ++i) {
+    if (!std::isalnum(static_cast<unsigned char>(name[i]))) return false;
+  }
+  return true;
+}
+
+// A writer killed between making its temporary file and renaming it leaves the file behind. Every
+// writer holds a lock on its temporary file until the rename, so one that nobody holds (and that
+// is older than the moment between its making and its locking) belongs to a writer gone.
+void RemoveStaleTemporaries(const std::string& target) {
+  const std::size_t slash = target.find_last_of('/');
+  const std::string directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  DIR* listing = opendir(directory.c_str());
+  if (listing == nullptr) return;
+  const time_t now = time(nullptr);
+  while (const dirent* entry = readdir(listing)) {
+    if (!IsTemporaryOf(entry->d_name, base)) continue;
+    const std::string path = directory + "/" + entry->d_name;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) continue;
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && now - info.st_mtime >= 2 &&
+        flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      unlink(path.c_str());
+    }
+    close(fd);
+  }
+  closedir(listing);
+}
+
 bool WriteReplacing(const char* fileName, const std::string& content) {
   const std::string target(fileName);
+  RemoveStaleTemporaries(target);
   std::string pattern = target + ".XXXXXX";
   std::vector<char> tempName(pattern.begin(), pattern.end());
   tempName.push_back('\0');
   const int fd = mkstemp(tempName.data());
   if (fd < 0) return false;
-
+  // Held until the rename: a file of ours that nobody holds is a stale one.
+  bool ok = flock(fd, LOCK_EX) == 0;
   struct stat existing {};
   const mode_t mode = stat(fileName, &existing) == 0 ? (existing.st_mode & 07777) : 0644;
-  bool ok = fchmod(fd, mode) == 0;
+  ok = ok && fchmod(fd, mode) == 0;
   std::size_t written = 0;
   while (ok && written < content.size()) {
     const ssize_t n = write(fd, content.data() + written, content.size() - written);
@@ -146,12 +187,11 @@ bool WriteReplacing(const char* fileName, const std::string& content) {
     if (ok) written += static_cast<std::size_t>(n);
   }
   ok = ok && fsync(fd) == 0;
-  ok = (close(fd) == 0) && ok;
   ok = ok && std::rename(tempName.data(), fileName) == 0;
   if (!ok) std::remove(tempName.data());
+  ok = (close(fd) == 0) && ok;
   return ok;
 }
-
 }  // namespace
 
 std::size_t GetPrivateProfileString(const char* section, const char* key, const char* defaultValue, char* buffer,
@@ -202,11 +242,17 @@ std::vector<std::pair<std::string, std::string>> GetPrivateProfileSection(const 
   return keys;
 }
 
-bool WritePrivateProfileString(const char* section, const char* key, const char* value, const char* fileName) {
-  if (section == nullptr || *section == '\0' || fileName == nullptr || *fileName == '\0') return false;
-  if (HasLineBreak(section) || std::strchr(section, ']') != nullptr) return false;
-  if (key != nullptr && (*key == '\0' || HasLineBreak(key) || std::strchr(key, '=') != nullptr)) return false;
+namespace {
 
+// False for arguments no file can hold.
+bool Writable(const char* section, const char* key) {
+  if (section == nullptr || *section == '\0') return false;
+  if (HasLineBreak(section) || std::strchr(section, ']') != nullptr) return false;
+  return key == nullptr || (*key != '\0' && !HasLineBreak(key) && std::strchr(key, '=') == nullptr);
+}
+
+// One key's change in the lines, as WritePrivateProfileString describes it.
+void Edit(IniLines& ini, const char* section, const char* key, const char* value) {
   std::string cleanValue;
   if (value != nullptr) {
     cleanValue = value;
@@ -214,22 +260,14 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
       if (c == '\r' || c == '\n') c = ' ';
     }
   }
-
-  std::lock_guard<std::mutex> guard(gWriteMutex);
-  std::string content;
-  struct stat existing {};
-  // A file that exists but cannot be read must not be replaced by one holding only this key.
-  if (!ReadWholeFile(fileName, content) && stat(fileName, &existing) == 0) return false;
-  IniLines ini = SplitLines(content);
-
   std::size_t begin = 0, end = 0;
   const bool found = FindSection(ini, section, begin, end);
   if (key == nullptr) {
-    if (!found) return true;
+    if (!found) return;
     ini.lines.erase(ini.lines.begin() + static_cast<std::ptrdiff_t>(begin),
                     ini.lines.begin() + static_cast<std::ptrdiff_t>(end));
   } else if (!found) {
-    if (value == nullptr) return true;
+    if (value == nullptr) return;
     ini.lines.push_back(std::string("[") + section + "]");
     ini.lines.push_back(std::string(key) + "=" + cleanValue);
   } else {
@@ -247,10 +285,38 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
       ini.lines.insert(ini.lines.begin() + static_cast<std::ptrdiff_t>(insert), std::string(key) + "=" + cleanValue);
     }
   }
+}
 
+// Reads the file, applies `edit` to its lines and writes it back once.
+template <typename F>
+bool Rewrite(const char* fileName, F edit) {
+  std::lock_guard<std::mutex> guard(gWriteMutex);
+  std::string content;
+  struct stat existing {};
+  // A file that exists but cannot be read must not be replaced by one holding only these keys.
+  if (!ReadWholeFile(fileName, content) && stat(fileName, &existing) == 0) return false;
+  IniLines ini = SplitLines(content);
+  edit(ini);
   std::string output;
   for (const std::string& line : ini.lines) output += line + ini.newline;
   return WriteReplacing(fileName, output);
+}
+
+}  // namespace
+
+bool WritePrivateProfileString(const char* section, const char* key, const char* value, const char* fileName) {
+  if (fileName == nullptr || *fileName == '\0' || !Writable(section, key)) return false;
+  return Rewrite(fileName, [&](IniLines& ini) { Edit(ini, section, key, value); });
+}
+
+bool WritePrivateProfileStrings(const char* fileName, const std::vector<ProfileEntry>& entries) {
+  if (fileName == nullptr || *fileName == '\0') return false;
+  for (const ProfileEntry& entry : entries) {
+    if (!Writable(entry.section.c_str(), entry.key.c_str())) return false;
+  }
+  return Rewrite(fileName, [&](IniLines& ini) {
+    for (const ProfileEntry& entry : entries) Edit(ini, entry.section.c_str(), entry.key.c_str(), entry.value.c_str());
+  });
 }
 
 }  // namespace os

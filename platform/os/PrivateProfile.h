@@ -6,7 +6,8 @@
 // - a write replaces one key and keeps every other line (comments, unknown keys and sections) as it
 //   was and where it was; the file and the section are created by the first write to them.
 // Unlike Windows, a write never leaves a torn file: the new file is written beside the old one and
-// renamed over it. Writes within the process are serialised, so two threads or two cameras writing
+// renamed over it; a temporary file left by a writer that was killed is removed by the next write.
+// Writes within the process are serialised, so two threads or two cameras writing
 // keys of one file never lose each other's keys. Any thread may call these.
 
 #include <cstddef>
@@ -32,5 +33,14 @@ std::vector<std::pair<std::string, std::string>> GetPrivateProfileSection(const 
 // Line breaks inside the value become blanks, so a value can never add lines of its own.
 // False when the arguments are unusable or the file cannot be written; the old file then stays.
 bool WritePrivateProfileString(const char* section, const char* key, const char* value, const char* fileName);
+
+struct ProfileEntry {
+  std::string section;
+  std::string key;
+  std::string value;
+};
+// Sets every key=value as WritePrivateProfileString does, in order, with one rewrite of the file.
+// False, and the file untouched, when one entry is unusable or the file cannot be written.
+bool WritePrivateProfileStrings(const char* fileName, const std::vector<ProfileEntry>& entries);
 
 }  // namespace os

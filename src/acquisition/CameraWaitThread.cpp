@@ -88,6 +88,23 @@ Camera* CameraWaitThread::GetWaitCamera(const std::vector<Camera*>& cameraOfInde
   return camera;
 }
 
+void CameraWaitThread::EndHandling() {
+  {
+    std::lock_guard<std::mutex> guard(mLock);
+    if (mHandling == nullptr) return;
+    mHandling = nullptr;
+    ++mHandledCount;
+  }
+  mHandled.notify_all();
+}
+
+bool CameraWaitThread::ResumeHandling(Camera* camera) {
+  std::lock_guard<std::mutex> guard(mLock);
+  if (std::find(mWaitList.begin(), mWaitList.end(), camera) == mWaitList.end()) return false;
+  mHandling = camera;
+  return true;
+}
+
 int CameraWaitThread::ThreadMain() {
   // 1.
   Log(2, "CameraWaitThread::ThreadMain: entering, clock=%ld", static_cast<long>(os::ClockMs()));
@@ -137,12 +154,7 @@ int CameraWaitThread::ThreadMain() {
       } catch (...) {
         // dropped: the thread goes on with the next result
       }
-      {
-        std::lock_guard<std::mutex> guard(mLock);
-        mHandling = nullptr;
-        ++mHandledCount;
-      }
-      mHandled.notify_all();
+      EndHandling();
     } catch (...) {
       // a stale index: dropped
     }
@@ -184,8 +196,11 @@ void CameraWaitThread::HandleCameraEvent_FrameMode(Camera* camera) {
       if (camera->GetGeometry().overlap > 0) return;  // held back for the next frame's overlap rows
     }
     if (CompleteCallback callback = camera->GetCompleteCB()) {
-      Log(2, "CameraWaitThread::HandleCameraEvent_FrameMode: grab succesful. calling CB, port=%d\n", camera->GetPort());
-      callback(0, camera->GetPort());
+      const int port = camera->GetPort();
+      Log(2, "CameraWaitThread::HandleCameraEvent_FrameMode: grab succesful. calling CB, port=%d\n", port);
+      // The image is in place: a close may go ahead while the host reads it.
+      EndHandling();
+      callback(0, port);
     } else {
       Log(1, "CameraWaitThread::HandleCameraEvent_FrameMode: ERROR: callback is not assigned, port=%d\n",
           camera->GetPort());
@@ -270,26 +285,28 @@ void CameraWaitThread::HandleCameraEvent_LineCounterMode(Camera* camera) {
     counter.clockStamp.store(os::ClockMs(), std::memory_order_relaxed);
     if (timeStamp) camera->EmbedTimeStamp(line);
   }
-  // 6.
+  // 6. The host's callback, with the chunk's buffer work done: a close may go ahead meanwhile.
+  const int port = camera->GetPort();
+  EndHandling();
   if (formed) {
     if (CompleteCallback callback = camera->GetCompleteCB()) {
-      Log(3, "CameraWaitThread::HandleCameraEvent_LineCounterMode: calling CB, port=%d\n", camera->GetPort());
-      callback(0, camera->GetPort());
+      Log(3, "CameraWaitThread::HandleCameraEvent_LineCounterMode: calling CB, port=%d\n", port);
+      callback(0, port);
     } else {
-      Log(1, "CameraWaitThread::HandleCameraEvent_LineCounterMode: ERROR: callback is not assigned, port=%d\n",
-          camera->GetPort());
+      Log(1, "CameraWaitThread::HandleCameraEvent_LineCounterMode: ERROR: callback is not assigned, port=%d\n", port);
     }
   }
-  // 7.
-  if (Ejector* ejector = camera->GetEjector()) {
-    if (counter.lastSeen.load(std::memory_order_relaxed) != counter.counter.load(std::memory_order_relaxed)) {
+  // 7. The ejector, when the counter moved; the link is held while it is signalled.
+  if (counter.lastSeen.load(std::memory_order_relaxed) != counter.counter.load(std::memory_order_relaxed)) {
+    camera->WithEjector([&](Ejector& ejector) {
       Log(3, "CameraWaitThread::HandleCameraEvent_LineCounterMode: signaling ejector, linecounter=%d, port=%d",
-          counter.counter.load(std::memory_order_relaxed), camera->GetPort());
-      ejector->Signal();
-    }
+          counter.counter.load(std::memory_order_relaxed), port);
+      ejector.Signal();
+    });
   }
-  // 8.
-  if (!camera->IsContinuous() && formed) {
+  // 8. A single image is complete: stop, and give back what came after it. Only for a camera still
+  // grabbing; one closed or stopped meanwhile has done this itself.
+  if (!camera->IsContinuous() && formed && ResumeHandling(camera)) {
     camera->MakeGrabbing(0);
     int removed = 0;
     Pylon::IStreamGrabber& grabber = *camera->GetStreamGrabber();

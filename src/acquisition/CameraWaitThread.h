@@ -6,8 +6,10 @@
 // Threads: host threads (and the wait thread itself, when a single grab ends) call StoreWaitCamera
 // and RemoveWaitCamera, host threads LetGoOf; the rest runs on the wait thread. mLock guards
 // mWaitList, mHandling and mHandledCount.
-// RemoveWaitCamera called from a host thread returns only once the wait thread is not handling
-// that camera, so a camera can be closed and freed right after it.
+// "Handling" a camera is the wait thread's own work on its result and buffers; it ends before the
+// host's completion callback is called and resumes after it only for a camera still listed.
+// RemoveWaitCamera and LetGoOf called from another thread return once the wait thread is not
+// handling that camera, so its buffers can be freed right after; they never wait for a callback.
 
 #include <atomic>
 #include <cstdint>
@@ -40,6 +42,10 @@ class CameraWaitThread {
   // Adds the wait objects of the listed cameras and records which camera each index stands for.
   void AddWaitCameras(Pylon::WaitObjects& waitSet, std::vector<Camera*>& cameraOfIndex);
   Camera* GetWaitCamera(const std::vector<Camera*>& cameraOfIndex, int index);
+  // Ends the handling of the current camera (before a callback, and after every result).
+  void EndHandling();
+  // After a callback: handles the camera again if it is still listed, else false.
+  bool ResumeHandling(Camera* camera);
   void HandleCameraEvent_FrameMode(Camera* camera);
   void HandleCameraEvent_LineCounterMode(Camera* camera);
 

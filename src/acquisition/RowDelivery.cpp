@@ -6,6 +6,12 @@
 #include "driver/Log.h"
 
 bool DeliverRow(Camera& camera, void* destination, int row, int firstColumn, int lastColumn) {
+  // Held for the copy: a close on another thread frees the image only after it.
+  const auto use = camera.HoldForUse();
+  if (!use || !camera.IsOpen()) {
+    Log(1, "getCVLGrabRow: ERROR: the camera is closed, row=%d\n", row);
+    return false;
+  }
   const CameraGeometry& geometry = camera.GetGeometry();
   // 3.
   bool lastRow = false;

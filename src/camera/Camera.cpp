@@ -36,25 +36,34 @@ Camera::~Camera() {
 }
 
 bool Camera::Open(int port, int* imageSize) {
-  // 1.
+  // Clear the size, log the entry.
   imageSize[0] = 0;
   imageSize[1] = 0;
   Log(2, "Camera::Open: entering port=%d\n", port);
   Log(1, "Opening camera %s on port %d\n", mName.c_str(), port);
-  // 2.
+  auto lifecycle = Ejector::TakeLifecycle<std::unique_lock<std::mutex>>(mLifecycleLock);
+  auto use = Ejector::TakeLifecycle<std::unique_lock<std::shared_mutex>>(mUseLock);
+  if (!lifecycle || !use) {
+    Log(1, "Camera::Open: ERROR: %s is being opened or closed on another thread, a command callback cannot wait "
+           "for it, port %d\n",
+        mName.c_str(), port);
+    return false;
+  }
+  // Refuse an open camera.
   if (mOpen) {
     Log(1, "Camera::Open: ERROR:  %s is already open on port %d\n", mName.c_str(), mPort.load());
     return false;
   }
   // A failed open before this one may have left the device open; start from closed.
   if (mStreamGrabberOpen || mDeviceOpen) CleanupOnClose();
-  // 3.
+  // Bind the port; trace the open sequence to the debug output.
   mPort = port;
   mDriverState->debugOutputLevel = 3;
-  // 4. and 5.
+  // The SDK steps inside one exception guard. A failure leaves the port free, so that no lookup
+  // finds this closed camera before one opened later on the same port.
   try {
     if (OpenSteps(port, imageSize)) return true;
-    ReleaseEjector(port);
+    CleanupOnClose();
     return false;
   } catch (const GenICam::GenericException& e) {
     Log(1, "Camera::Open: GenICam API ERROR, port %d: %s\n", port, e.GetDescription());
@@ -76,14 +85,14 @@ bool Camera::Open(int port, int* imageSize) {
 
 bool Camera::OpenSteps(int port, int* imageSize) {
   CameraParameters& parameters = *mParameters;
-  // 4.1
+  // Device open, chunk mode off.
   mCamera.Open(Pylon::Stream | Pylon::Control | Pylon::Event);
   mDeviceOpen = true;
   mCamera.ChunkModeActive.SetValue(false);
-  // 4.2
+  // Stream grabber open.
   mStreamGrabber->Open();
   mStreamGrabberOpen = true;
-  // 4.3
+  // Settings from the file; the line counter from zero.
   parameters.Load();
   mLineCounter.counter = 0;
   mLineCounter.remainder = 0;
@@ -92,71 +101,37 @@ bool Camera::OpenSteps(int port, int* imageSize) {
   mLineCounter.resolution = parameters.GetLineCounterResolution();
   mLineCounter.conveyorTimeout = parameters.GetConveyorTimeout();
   mLineCounter.clockStamp = os::ClockMs();
-  // 4.4
+  // The log settings go to the driver state.
   mDriverState->logLevel = parameters.GetValue<int>("LogLevel");
   mDriverState->SetLogIntoFile(parameters.GetLogIntoFile());
   mDriverState->debugOutputLevel = parameters.GetDebugViewOutput();
   mDriverState->inhibitPylonTerminate = parameters.GetInhibitPylonTerminate();
   mDriverState->debugOutputLevel = 1;
-  // 4.5
-  mEjector = nullptr;
-  if (parameters.GetValue<bool>("EjectorControl")) {
-    Ejector* ejector = Ejector::GetInstance();
-    if (!ejector->IsInitialized()) {
-      const int device = parameters.GetValue<int>("EjectorDeviceNumber");
-      const int library = parameters.GetValue<int>("AdvantechLibrary");
-      if (library != 0) {
-        Log(1, "Initializing ejector on device=%d with BioDAQ library", device);
-      } else {
-        Log(1, "Initializing ejector on device=%d with Adsapi library", device);
-      }
-      if (!ejector->Init(device, library)) throw std::runtime_error("the ejector could not be initialised");
-    }
-    // Control moves here: this camera is linked first, so that the ejector thread always finds a
-    // controlling camera (finding none, it would suspend the ejector for good). A camera that had
-    // control forgets the ejector, and the wait thread is done with whatever it read of that link,
-    // before the ejector can be destroyed through this one.
-    mEjector = ejector;
-    CameraList* list = CameraList::GetInstance();
-    for (int i = 0; i < list->GetCount(); ++i) {
-      Camera* other = (*list)[i];
-      other->GetParameters().SetParameter("EjectorControl", false);
-      if (other == this || other->mEjector.load() == nullptr) continue;
-      {
-        std::unique_lock<std::shared_mutex> unlink(other->mEjectorLock);
-        other->mEjector = nullptr;
-      }
-      if (mWaitThread != nullptr) mWaitThread->LetGoOf(other);
-    }
-    parameters.SetParameter("EjectorControl", true);
-    Log(2, "Camera::Open: Activating Ejector on port %d\n", port);
-    ejector->ClearBuffer();
-    ejector->SetCurrentLine(this);
-    ejector->State_Activate();
-  }
-  // 4.6
+  // The ejector, if this camera is to control it.
+  if (parameters.GetValue<bool>("EjectorControl")) TakeEjectorControl(parameters, port);
+  // The node map.
   GenApi::INodeMap* nodeMap = mCamera.GetNodeMap();
   if (nodeMap == nullptr) {
     Log(1, "Camera::Open: ERROR: getnodemap returns null. Quitting\n");
     return false;
   }
-  // 4.7
+  // Parameters mirrored from the camera's nodes.
   nodeMap->InvalidateNodes();
   parameters.CreateParametersFromNodes(*nodeMap);
-  // 4.8
+  // The file again, now for the mirrored parameters too.
   if (!parameters.Load()) {
     Log(1, "Camera::Open: ERROR: failed to read configuration file, port: %d\n", port);
     throw std::runtime_error("Camera::Open: Failed to read configuration file");
   }
-  // 4.9
+  // The camera's limits; a set that is not valid is only warned about.
   parameters.SetBoundaryValues(mCamera.Width.Node(), mCamera.Height.Node(), mCamera.OffsetX.Node());
   std::string message;
   if (!parameters.Validate(message)) {
     Log(1, "Camera::Open: WARNING: Configuration not valid: %s, port: %d\n", message.c_str(), port);
   }
-  // 4.10
+  // Trace point.
   Log(3, "Camera::Open: INFO point 7, port=%d\n", port);
-  // 4.11
+  // Reported height, with the overlap.
   CameraGeometry geometry;
   geometry.lineMode = parameters.GetLineGrabbingMode();
   geometry.width = parameters.GetValue<int>("Width");
@@ -167,7 +142,7 @@ bool Camera::OpenSteps(int port, int* imageSize) {
   geometry.bytesPerPixel = mBitsPerPixel / 8;
   imageSize[1] = geometry.height + (geometry.overlap > 0 ? geometry.overlap : 0);
   int reportedWidth = geometry.width;
-  // 4.12
+  // Reported width, with decimation.
   const bool useDecimation = parameters.GetValue<bool>("UseDecimation");
   const int decimation = parameters.GetValue<int>("Decimation");
   if (useDecimation && decimation > 0) {
@@ -184,7 +159,7 @@ bool Camera::OpenSteps(int port, int* imageSize) {
   imageSize[0] = reportedWidth;
   geometry.reportedWidth = reportedWidth;
   geometry.reportedHeight = imageSize[1];
-  // 4.13
+  // Pixel format by colour.
   if (IsColor()) {
     Log(3, "Camera::Open: color RGB mode\n");
     mCamera.PixelFormat.SetValue("RGB8Packed");
@@ -192,12 +167,12 @@ bool Camera::OpenSteps(int port, int* imageSize) {
     Log(3, "Camera::Open: monochrome mode\n");
     mCamera.PixelFormat.SetValue("Mono8");
   }
-  // 4.14
+  // The whole set to the camera and read back.
   Log(3, "Camera::Open: configuration loaded from file %d\n", port);
   parameters.ApplyParameters(*nodeMap);
   parameters.UpdateParameters(*nodeMap);
   Log(3, "Camera::Open: camera settings set, port= %d\n", port);
-  // 4.15
+  // Width and offset on the camera, and the parameters' bounds from it.
   Log(3, "Camera::Open: setting width=%d offset=%d \n", geometry.width, parameters.GetValue<int>("OffsetX"));
   mCamera.OffsetX.SetValue(0);
   mCamera.Width.SetValue(1);
@@ -208,7 +183,7 @@ bool Camera::OpenSteps(int port, int* imageSize) {
   mCamera.OffsetY.SetValue(0);
   parameters.Get("Height").minval(static_cast<int64_t>(mCamera.Height.GetMin()));
   parameters.Get("Height").maxval(static_cast<int64_t>(mCamera.Height.GetMax() - 1));
-  // 4.16
+  // The camera's height: one chunk in line counter mode, the frame otherwise.
   int cameraHeight;
   if (geometry.lineMode) {
     cameraHeight = geometry.resolution;
@@ -218,9 +193,9 @@ bool Camera::OpenSteps(int port, int* imageSize) {
     Log(3, "Camera::Open: setting height=%d\n", cameraHeight);
   }
   mCamera.Height.SetValue(cameraHeight);
-  // 4.17
+  // The lookup table.
   SetLUT(parameters);
-  // 4.18
+  // Buffers of the mode, after the payload check.
   mGeometry = geometry;
   const int k = IsColor() ? 3 : 1;
   const int64_t payload = mCamera.PayloadSize.GetValue();
@@ -266,8 +241,45 @@ bool Camera::OpenSteps(int port, int* imageSize) {
   return true;
 }
 
+void Camera::TakeEjectorControl(CameraParameters& parameters, int port) {
+  auto lifecycle = Ejector::TakeLifecycle<std::unique_lock<std::mutex>>(Ejector::LifecycleLock());
+  if (!lifecycle) throw std::runtime_error("the ejector is being changed on another thread");
+  Ejector* ejector = Ejector::GetInstance();
+  if (!ejector->IsInitialized()) {
+    const int device = parameters.GetValue<int>("EjectorDeviceNumber");
+    const int library = parameters.GetValue<int>("AdvantechLibrary");
+    if (library != 0) {
+      Log(1, "Initializing ejector on device=%d with BioDAQ library", device);
+    } else {
+      Log(1, "Initializing ejector on device=%d with Adsapi library", device);
+    }
+    if (!ejector->Init(device, library)) throw std::runtime_error("the ejector could not be initialised");
+  }
+  // Control moves here: this camera is linked first, so that the ejector thread always finds a
+  // controlling camera (finding none, it would suspend the ejector for good); a camera that had
+  // control forgets the ejector once no user of its link holds it any more.
+  {
+    std::unique_lock<std::shared_mutex> link(mEjectorLock);
+    mEjector = ejector;
+  }
+  if (CameraList* list = CameraList::PeekInstance()) {
+    for (int i = 0; i < list->GetCount(); ++i) {
+      Camera* other = (*list)[i];
+      other->GetParameters().SetParameter("EjectorControl", false);
+      if (other == this || other->mEjector.load() == nullptr) continue;
+      std::unique_lock<std::shared_mutex> unlink(other->mEjectorLock);
+      other->mEjector = nullptr;
+    }
+  }
+  parameters.SetParameter("EjectorControl", true);
+  Log(2, "Camera::Open: Activating Ejector on port %d\n", port);
+  ejector->ClearBuffer();
+  ejector->SetCurrentLine(this);
+  ejector->State_Activate();
+}
+
 void Camera::Close() {
-  // 1.
+  // Log the entry; a closed camera is closed again all the same.
   Log(2, "Camera::Close: entering\n");
   if (!mOpen) Log(1, "Camera::Close: WARNING: called on already closed camera\n");
   const int port = mPort;
@@ -277,9 +289,24 @@ void Camera::Close() {
         port);
     return;
   }
-  // 2.
+  auto lifecycle = Ejector::TakeLifecycle<std::unique_lock<std::mutex>>(mLifecycleLock);
+  if (!lifecycle) {
+    Log(1, "Camera::Close: ERROR: the camera is being opened or closed on another thread, a command callback cannot "
+           "wait for it, port %d\n",
+        port);
+    return;
+  }
+  // Suspend and destroy the ejector this camera controls, before the teardown: the ejector's thread
+  // may be in a command callback that uses this camera meanwhile.
   ReleaseEjector(port);
-  // 3.
+  auto use = Ejector::TakeLifecycle<std::unique_lock<std::shared_mutex>>(mUseLock);
+  if (!use) {
+    Log(1, "Camera::Close: ERROR: the camera is in use on another thread, a command callback cannot wait for it, "
+           "port %d\n",
+        port);
+    return;
+  }
+  // Stop acquisition, release everything.
   MakeGrabbing(0);
   mOpen = false;
   CleanupOnClose();
@@ -287,10 +314,17 @@ void Camera::Close() {
 }
 
 void Camera::ReleaseEjector(int port) {
+  if (mEjector.load() == nullptr) return;
+  auto lifecycle = Ejector::TakeLifecycle<std::unique_lock<std::mutex>>(Ejector::LifecycleLock());
+  if (!lifecycle) {
+    Log(1, "Camera::Close: ERROR: the ejector is being changed on another thread, a command callback cannot wait "
+           "for it, port %d\n",
+        port);
+    return;
+  }
+  // Read again under the lock: an open on another thread may have moved control meanwhile.
   Ejector* ejector = mEjector.load();
   if (ejector == nullptr) return;
-  // The wait thread lets go of this camera first: it must not signal an ejector being destroyed.
-  if (mWaitThread != nullptr) mWaitThread->RemoveWaitCamera(this);
   Log(2, "Camera::Close: Setting ejector to suspended state on Port=%d\n", port);
   ejector->State_Suspend();
   {
@@ -300,6 +334,10 @@ void Camera::ReleaseEjector(int port) {
   Ejector::DestroyInstance();
 }
 
+std::shared_lock<std::shared_mutex> Camera::HoldForUse() {
+  return Ejector::TakeLifecycle<std::shared_lock<std::shared_mutex>>(mUseLock);
+}
+
 void Camera::CleanupOnClose() {
   Log(2, "Camera::CleanupOnClose: entering\n");
   // An open that failed after the ejector step leaves no ejector behind.
@@ -307,6 +345,9 @@ void Camera::CleanupOnClose() {
   mPort = -1;
   mOpen = false;
   MakeGrabbing(0);
+  // The wait thread may still be handling a result of this camera that it took before the grab
+  // stopped (a single frame): its buffer work ends before the buffers go.
+  if (mWaitThread != nullptr) mWaitThread->LetGoOf(this);
   if (mStreamGrabberOpen) {
     try {
       CancelGrab();
@@ -337,7 +378,8 @@ void Camera::CleanupOnClose() {
 
 bool Camera::Grab() {
   Log(2, "Camera::Grab: entering \n");
-  if (!mOpen) {
+  const auto use = HoldForUse();
+  if (!use || !mOpen) {
     Log(1, "Camera::Grab: ERROR: camera is not open\n");
     return false;
   }
@@ -348,7 +390,7 @@ bool Camera::Grab() {
 
 bool Camera::MakeGrabbing(int mode) {
   try {
-    // 1.
+    // Same mode: nothing to do.
     Log(2, "Camera::MakeGrabbing: mode=%d", mode);
     {
       os::Lock guard(mGrabLock);
@@ -358,20 +400,20 @@ bool Camera::MakeGrabbing(int mode) {
       }
       if (mode == 1) {
         if (mWaitThread == nullptr) throw "Err";
-        // 2.
+        // Acquisition mode.
         bool continuous = mContinuous;
         if (!continuous && mGeometry.lineMode && mGeometry.resolution < mGeometry.height) {
           Log(3, "Camera::MakeGrabbing: Continuous mode activated temporarily");
           continuous = true;
         }
-        // 3.
+        // Start: listed with the wait thread before acquisition starts.
         mGrabbing = true;
         mWaitThread->StoreWaitCamera(this);
         mCamera.AcquisitionMode.SetValue(continuous ? "Continuous" : "SingleFrame");
         mCamera.AcquisitionStart.Execute();
         return true;
       }
-      // 4.
+      // Stop.
       mCamera.AcquisitionStop.Execute();
     }
     // Outside the lock: the wait thread may stop this grab itself meanwhile.
@@ -380,7 +422,7 @@ bool Camera::MakeGrabbing(int mode) {
     mGrabbing = false;
     return true;
   } catch (...) {
-    // 5.
+    // Never lets an exception out.
     Log(1, "Camera::MakeGrabbing: ERROR: exception caught, mode=%d, port=%d\n", mode, mPort.load());
     if (mWaitThread != nullptr) mWaitThread->RemoveWaitCamera(this);
     mGrabbing = false;

@@ -2,19 +2,28 @@
 // One supported camera: its SDK device and stream grabber, its parameter set, its buffer sets, and
 // its lifecycle (open, grab, close) for the host port it is bound to.
 //
-// Threads: host threads call Open, Close, Grab, SetContinuousGrab, the properties and row delivery.
-// The grab wait thread calls MakeGrabbing(0), EmbedLineCounter and EmbedTimeStamp and reads the
-// flags, the callbacks, the geometry and the line counter. The flags and callbacks shared with it
-// are atomics; the geometry is fixed between Open and Close; the buffer sets lock what they share.
-// MakeGrabbing is serialised by mGrabLock (host and wait thread may both stop a grab).
+// Threads: host threads call Open, Close, Grab, SetContinuousGrab, the properties and row delivery;
+// the host's callbacks may call them on the driver's two threads. The grab wait thread calls
+// MakeGrabbing(0), EmbedLineCounter, EmbedTimeStamp and WithEjector and reads the flags, the
+// callbacks, the geometry and the line counter. The ejector thread reads parameters, the line
+// counter and the command callback.
+// - mLifecycleLock serialises Open, Close and the configuration dialog's copy and commit.
+// - mUseLock is held exclusively by Open and by Close's teardown, and shared by every host call
+//   that uses the open camera (grabs, properties, row delivery), so that a close never frees what
+//   such a call is using. A close waits for the wait thread's buffer work on this camera
+//   (CameraWaitThread::LetGoOf), never for a callback.
+// - On the ejector's thread (a command callback) these two locks and the ejector's lifecycle lock
+//   are only tried: the thread holding them may be waiting for the ejector thread to end.
+// - The flags and callbacks shared with the wait thread are atomics; the geometry is fixed between
+//   Open and Close; the buffer sets lock what they share; MakeGrabbing is serialised by mGrabLock.
+// - The ejector link is written under mEjectorLock held exclusively and used under it held shared
+//   (WithEjector), so that no user still holds an ejector being destroyed.
 // Configure hands its dialog to the window system's user-interface thread and waits; the dialog
 // edits a copy of the parameter set, and OK replaces the camera's set through Assign.
-// The ejector link is read by the wait thread (Signal), the ejector thread (which camera controls
-// it) and host calls under mEjectorLock; whoever clears it makes the wait thread let go of the
-// camera before the ejector can be destroyed.
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <shared_mutex>
 #include <string>
 
@@ -82,8 +91,21 @@ class Camera {
   LineCounterState& GetLineCounter() { return mLineCounter; }
   CompleteCallback GetCompleteCB() const { return mCompleteCB; }
   CommandCallback GetCmdCompleteCB() const { return mCmdCompleteCB; }
-  // The ejector this camera controls, or null (read by the wait thread and the ejector thread).
+  // The ejector this camera controls, or null: only a hint, for the ejector thread to find its
+  // camera. Whoever uses the ejector goes through WithEjector.
   Ejector* GetEjector() const { return mEjector.load(); }
+  // Runs f on the ejector this camera controls, holding the link; false when there is none.
+  template <typename F>
+  bool WithEjector(F f) {
+    std::shared_lock<std::shared_mutex> hold(mEjectorLock);
+    Ejector* ejector = mEjector.load();
+    if (ejector == nullptr) return false;
+    f(*ejector);
+    return true;
+  }
+  // Holds the camera for one host call: shared, so that no close frees what the call uses. Not
+  // held when the caller is the ejector thread and an open or close is under way.
+  std::shared_lock<std::shared_mutex> HoldForUse();
   // Passes a command event to the host's command callback (the ejector thread's only way out).
   void CmdCallback(const char* name, const char* value);
 
@@ -111,10 +133,13 @@ class Camera {
 
  private:
   bool OpenSteps(int port, int* imageSize);
-  // Configure's steps with the dialog, on the user-interface thread.
-  bool ConfigureOnUi(const std::string& title, unsigned parentWindow);
-  // Takes the camera off the wait thread, suspends the ejector it controls, forgets and destroys it.
+  // Configure's steps with the dialog, on the user-interface thread: true when the user confirmed
+  // the edits of `edited`.
+  bool ConfigureOnUi(const std::string& title, unsigned parentWindow, CameraParameters& edited);
+  // Suspends the ejector this camera controls, forgets and destroys it.
   void ReleaseEjector(int port);
+  // Open's ejector step: creates and initialises the ejector if need be and moves control here.
+  void TakeEjectorControl(CameraParameters& parameters, int port);
 
   // The SDK objects come first: the buffer sets hold the stream grabber and are destroyed before it.
   Pylon::CBaslerGigECamera mCamera;
@@ -140,8 +165,8 @@ class Camera {
   CameraGeometry mGeometry;
   os::CriticalSection mGrabLock;  // serialises the acquisition start and stop of MakeGrabbing
   CameraWaitThread* mWaitThread;
-  std::atomic<Ejector*> mEjector{nullptr};  // set by Open and cleared by Close, on host threads
-  // Held shared by host calls that use the linked ejector (ExecCmd, the ejector property names) and
-  // exclusively while the link is cleared, so that no such call still holds an ejector destroyed.
+  std::atomic<Ejector*> mEjector{nullptr};  // written under mEjectorLock held exclusively
   std::shared_mutex mEjectorLock;
+  std::mutex mLifecycleLock;
+  std::shared_mutex mUseLock;
 };

@@ -1,6 +1,8 @@
 #include "CameraList.h"
 
 #include <atomic>
+#include <condition_variable>
+#include <memory>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -12,17 +14,34 @@
 #include "driver/Log.h"
 
 namespace {
-std::mutex gInstanceMutex;  // serialises creating and destroying the list
-std::atomic<CameraList*> gInstance{nullptr};  // read without the mutex: every export looks it up
+std::mutex gInstanceMutex;                    // serialises creating and destroying the list
+std::condition_variable gUsesEnded;           // with gInstanceMutex: the last Use ended while draining
+std::atomic<CameraList*> gInstance{nullptr};  // the published list; read without the mutex by every call
+std::atomic<int> gUses{0};                    // Uses alive, also those that found no list
+std::atomic<bool> gDraining{false};           // DestroyInstance waits for gUses to reach 0
 }  // namespace
 
+// The count goes up before the pointer is read, and DestroyInstance clears the pointer before it
+// reads the count (both sequentially consistent): a Use either sees no list or is waited for.
+CameraList::Use::Use() {
+  gUses.fetch_add(1);
+  mList = gInstance.load();
+}
+
+CameraList::Use::~Use() {
+  if (gUses.fetch_sub(1) == 1 && gDraining.load()) {
+    std::lock_guard<std::mutex> guard(gInstanceMutex);
+    gUsesEnded.notify_all();
+  }
+}
+
 CameraList* CameraList::GetInstance() {
-  if (CameraList* list = gInstance.load(std::memory_order_acquire)) return list;
+  if (CameraList* list = gInstance.load()) return list;
   std::lock_guard<std::mutex> guard(gInstanceMutex);
-  CameraList* list = gInstance.load(std::memory_order_acquire);
+  CameraList* list = gInstance.load();
   if (list == nullptr) {
     list = new (std::nothrow) CameraList();
-    gInstance.store(list, std::memory_order_release);
+    gInstance.store(list);
   }
   if (list == nullptr) {
     Log(1, "CameraList::GetInstance: ERROR: no valid instance\n");
@@ -31,22 +50,44 @@ CameraList* CameraList::GetInstance() {
   return list;
 }
 
-CameraList* CameraList::PeekInstance() { return gInstance.load(std::memory_order_acquire); }
+CameraList* CameraList::PeekInstance() { return gInstance.load(); }
+
+void CameraList::InitInstance() {
+  if (CameraList* published = gInstance.load()) {
+    published->Init();
+    return;
+  }
+  std::unique_ptr<CameraList> list(new (std::nothrow) CameraList());
+  if (list == nullptr) {
+    Log(1, "CameraList::GetInstance: ERROR: no valid instance\n");
+    throw "Err";
+  }
+  list->Init();  // no camera found is no failure
+  std::lock_guard<std::mutex> guard(gInstanceMutex);
+  gInstance.store(list.release());
+}
 
 void CameraList::DestroyInstance() {
-  CameraList* list = PeekInstance();
   // Grabs end while the list can still be found: a completion callback that reads its rows during
   // the stop (on the wait thread) must still reach its camera by port.
-  if (list != nullptr) {
+  if (CameraList* list = PeekInstance()) {
     for (Camera* camera : list->mCameras) {
       if (camera != nullptr && camera->IsOpen()) camera->Close();
     }
   }
-  // An ejector made by an open that then failed belongs to no camera: it ends with the driver.
-  Ejector::DestroyInstance();
+  CameraList* list;
   {
-    std::lock_guard<std::mutex> guard(gInstanceMutex);
-    list = gInstance.exchange(nullptr, std::memory_order_acq_rel);
+    std::unique_lock<std::mutex> guard(gInstanceMutex);
+    list = gInstance.exchange(nullptr);
+    gDraining.store(true);
+    gUsesEnded.wait(guard, [] { return gUses.load() == 0; });
+    gDraining.store(false);
+  }
+  // An ejector made by an open that then failed belongs to no camera: it ends with the driver,
+  // before the cameras its thread might look for go.
+  {
+    std::lock_guard<std::mutex> ejectorLifecycle(Ejector::LifecycleLock());
+    Ejector::DestroyInstance();
   }
   delete list;
 }
@@ -61,33 +102,36 @@ CameraList::~CameraList() {
 }
 
 bool CameraList::Init() {
-  // 1.
+  // Log the entry.
   Log(2, "CameraList::Init: entering\n");
-  // 2.
+  // A second run (an initialize again after one that failed) starts from an empty list, so that no
+  // camera is listed twice and no transport layer is left behind.
+  if (mTransportLayer != nullptr || !mCameras.empty()) Destroy();
+  // The GigE transport layer.
   mTransportLayer = Pylon::CTlFactory::GetInstance().CreateTl("BaslerGigE");
   if (mTransportLayer == nullptr) {
     Log(1, "CameraList::Init: ERROR: failed to create transport layer!\n");
     return false;
   }
-  // 3.
+  // Enumerate once, replacing what the list held.
   const int found = mTransportLayer->EnumerateDevices(mDeviceInfos, false);
   if (found == 0 || mDeviceInfos.empty()) {
     Log(1, "CameraList::Init: WARNING: enumerateDevices shows no camera present!\n");
     return false;
   }
-  // 4.
+  // Every device in enumeration order.
   for (const Pylon::CDeviceInfo& info : mDeviceInfos) {
-    // 4.1
+    // Its names.
     const std::string friendlyName = info.GetFriendlyName().c_str();
     const std::string fullName = info.GetFullName().c_str();
-    // 4.2
+    // A device without a full name is skipped silently.
     if (fullName.empty()) continue;
-    // 4.3
+    // Supported models only.
     if (fullName.compare(0, 10, "Basler ruL") != 0 && fullName.compare(0, 10, "Basler raL") != 0) {
       Log(1, "CameraList::Init: WARNING: skips not supported camera: %s\n", fullName.c_str());
       continue;
     }
-    // 4.4
+    // Monochrome or colour, by the two letters at index 17.
     bool colour;
     if (fullName.find("gm") == 17) {
       colour = false;
@@ -97,11 +141,11 @@ bool CameraList::Init() {
       Log(1, "CameraList::Init: Error: skipping partially recognized camera name: %s\n", fullName.c_str());
       continue;
     }
-    // 4.5
+    // The descriptor.
     CameraDescriptor descriptor;
     descriptor.kindFlags = (colour ? CameraDescriptor::kColour : CameraDescriptor::kMonochrome) | CameraDescriptor::kListed;
     descriptor.name = friendlyName;
-    // 4.6
+    // The SDK device and its Camera.
     Pylon::IPylonDevice* device = mTransportLayer->CreateDevice(info);
     Camera* camera = nullptr;
     try {
@@ -115,11 +159,11 @@ bool CameraList::Init() {
       Log(1, "CameraList::Init:  ERROR: could not allocate Camera object\n");
       throw "Err";
     }
-    // 4.7
+    // Listed.
     Log(2, "CameraList::Init: %s camera found: %s\n", colour ? "color" : "b/w", fullName.c_str());
     mCameras.push_back(camera);
   }
-  // 5.
+  // Found at least one camera?
   if (!mCameras.empty()) {
     Log(2, "CameraList::Init: leaving\n");
     mInitialised = true;
@@ -153,6 +197,11 @@ Camera* CameraList::GetByName(const char* name) {
 }
 
 Camera* CameraList::GetByPort(int port) {
+  // -1 marks a closed camera: no host port may reach one.
+  if (!IsValidPort(port)) {
+    Log(1, "CameraList::GetByPort: ERROR: port %d is out of range 0..%d\n", port, kPorts - 1);
+    throw "Err";
+  }
   for (std::size_t index = 0; index < mCameras.size(); ++index) {
     Camera* camera = mCameras[index];
     if (camera == nullptr) {
@@ -190,6 +239,7 @@ Camera* CameraList::operator[](int index) {
 }
 
 char** CameraList::GetNameArray() {
+  std::lock_guard<std::mutex> guard(mNameLock);
   FreeNameArray();
   mNameArray = new char*[mCameras.size() + 1];
   for (std::size_t index = 0; index < mCameras.size(); ++index) {
@@ -212,7 +262,10 @@ void CameraList::Destroy() {
     Pylon::CTlFactory::GetInstance().ReleaseTl(mTransportLayer);
     mTransportLayer = nullptr;
   }
-  FreeNameArray();
+  {
+    std::lock_guard<std::mutex> guard(mNameLock);
+    FreeNameArray();
+  }
   Log(2, "CameraList::Destroy: leaving\n");
   mInitialised = false;
 }

@@ -1,5 +1,6 @@
 // The host's named integer properties of a camera, and the lookup table loaded from a file.
-// Host threads.
+// Host threads, and the driver's threads inside the host's callbacks: each call holds the camera for
+// use (a close waits for it) and reaches parameters by name under the set's lock only.
 
 #include <boost/numeric/conversion/cast.hpp>
 #include <cmath>
@@ -76,6 +77,11 @@ bool ValueAsInt(const Param_& parameter, int* value) {
 
 bool Camera::GetProperty(const char* name, int* value) {
   Log(3, "Camera::GetProperty: prop=%s \n", name);
+  const auto use = HoldForUse();
+  if (!use) {
+    Log(1, "Camera::GetProperty: ERROR: the camera is being opened or closed, port=%d\n", mPort.load());
+    return false;
+  }
   const char* translated = Translate(name);
   // 1.
   if (EqualsIgnoringCase(name, "PixelSize")) {
@@ -104,16 +110,21 @@ bool Camera::GetProperty(const char* name, int* value) {
     return true;
   }
   // 6.
-  Param_* parameter = mParameters->Has(translated) ? mParameters->GetParam(translated) : nullptr;
-  if (parameter == nullptr) return false;
-  if (parameter->has_option("NodeName")) {
-    if (GenApi::INodeMap* nodeMap = mCamera.GetNodeMap()) mParameters->UpdateParameter(*nodeMap, *parameter);
+  if (!mParameters->Has(translated)) return false;
+  // A parameter that mirrors a node is read back from the camera first (the device must be open).
+  if (mOpen && mParameters->WithParameter(translated, [](Param_& p) { return p.has_option("NodeName"); })) {
+    if (GenApi::INodeMap* nodeMap = mCamera.GetNodeMap()) mParameters->UpdateParameter(*nodeMap, translated);
   }
   return mParameters->WithParameter(translated, [&](Param_& p) { return ValueAsInt(p, value); });
 }
 
 bool Camera::SetProperty(const char* name, int value) {
   Log(3, "Camera::SetProperty: prop=%s value=%d \n", name, value);
+  const auto use = HoldForUse();
+  if (!use) {
+    Log(1, "Camera::SetProperty: ERROR: the camera is being opened or closed, port=%d\n", mPort.load());
+    return false;
+  }
   const char* translated = Translate(name);
   // 1.
   if (EqualsIgnoringCase(name, "continuous") || EqualsIgnoringCase(name, "continous")) {
@@ -140,14 +151,12 @@ bool Camera::SetProperty(const char* name, int value) {
   // 5. and 6. Ejector commands go to the ejector this camera controls; others ignore them.
   if (StartsWithIgnoringCase(name, "EjectorLine")) {
     Log(3, "Camera::SetProperty: SetLine on port=%d, cmd: %s\n", mPort.load(), name);
-    std::shared_lock<std::shared_mutex> use(mEjectorLock);
-    if (Ejector* ejector = mEjector.load()) ejector->SetLine(name);
+    WithEjector([&](Ejector& ejector) { ejector.SetLine(name); });
     return true;
   }
   if (StartsWithIgnoringCase(name, "EjectorStaticCommand")) {
     Log(3, "Camera::SetProperty: SetStaticCommand on port=%d, cmd: %s\n", mPort.load(), name);
-    std::shared_lock<std::shared_mutex> use(mEjectorLock);
-    if (Ejector* ejector = mEjector.load()) ejector->SetStaticCommand(name);
+    WithEjector([&](Ejector& ejector) { ejector.SetStaticCommand(name); });
     return true;
   }
   // 7.
@@ -174,15 +183,19 @@ bool Camera::SetProperty(const char* name, int value) {
     }
   });
   if (!set) return false;
-  Param_* parameter = mParameters->GetParam(translated);
-  if (parameter->has_option("NodeName")) {
-    if (GenApi::INodeMap* nodeMap = mCamera.GetNodeMap()) mParameters->ApplyParameter(*nodeMap, *parameter);
+  if (mOpen && mParameters->WithParameter(translated, [](Param_& p) { return p.has_option("NodeName"); })) {
+    if (GenApi::INodeMap* nodeMap = mCamera.GetNodeMap()) mParameters->ApplyParameter(*nodeMap, translated);
   }
   return true;
 }
 
 bool Camera::GetRange(const char* name, int* minimum, int* maximum) {
   Log(2, "Camera::GetRange: entering prop=%s \n", name);
+  const auto use = HoldForUse();
+  if (!use) {
+    Log(1, "Camera::GetRange: ERROR: the camera is being opened or closed, port=%d\n", mPort.load());
+    return false;
+  }
   const char* translated = Translate(name);
   if (!mParameters->Has(translated)) return false;
   const bool known = mParameters->WithParameter(translated, [&](Param_& p) {

@@ -1,6 +1,7 @@
 #include "DriverState.h"
 
 #include "os/Path.h"
+#include "os/Process.h"
 
 namespace {
 // The library's load-time initialiser: the driver state exists before any export is called.
@@ -37,3 +38,7 @@ bool DriverState::GetLogIntoFile() {
 }
 
 std::string DriverState::GetConfigFilePath() { return os::JoinPath(GetSystemPath(), std::string("Korvex") + ".ini"); }
+
+void DriverState::ArmExitHook() {
+  if (void (*hook)() = exitHook.load()) os::AtExit(hook);
+}

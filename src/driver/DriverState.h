@@ -7,8 +7,8 @@
 //   changes them while another thread logs never sees half a value.
 // - logLevel and debugOutputLevel are atomics: the log writer reads them without the lock before it
 //   decides whether a line is wanted at all.
-// - referenceCount and inhibitPylonTerminate belong to initialize/finalize, which run one at a time
-//   under lifecycleLock.
+// - referenceCount, inhibitPylonTerminate and exitHook belong to initialize/finalize, which run one
+//   at a time under lifecycleLock; referenceCount is an atomic so that a refusal can print it.
 
 #include <atomic>
 #include <string>
@@ -35,7 +35,7 @@ class DriverState {
 
   DebugMessageProc debugMessageProc = nullptr;
   std::string systemPath;
-  int referenceCount = 0;
+  std::atomic<int> referenceCount{0};
   std::atomic<int> logLevel{1};
   bool logIntoFile = false;
   std::atomic<int> debugOutputLevel{3};
@@ -44,6 +44,12 @@ class DriverState {
 
   // Serialises initialize and finalize; never taken inside logLock.
   os::CriticalSection lifecycleLock;
+
+  // Stops a driver still started when the process exits or unloads the driver (set by initialize).
+  std::atomic<void (*)()> exitHook{nullptr};
+  // Registers exitHook again: a registration runs before the statics made before it are destroyed,
+  // so it is renewed whenever the driver starts using another library's objects (the card's).
+  void ArmExitHook();
 
  private:
   DriverState() = default;

@@ -1,8 +1,11 @@
 // The nineteen exports. Each is a thin frame: log, find the camera, call one Camera operation, log,
 // and turn every exception into the result 0. No exception leaves an export.
 //
-// Threads: host threads. initialize and finalize run one at a time under the driver state's
-// lifecycle lock; the other exports take no lock of their own.
+// Threads: host threads, and the driver's own threads inside the host's callbacks. initialize and
+// finalize run one at a time under the driver state's lifecycle lock and are refused on the
+// driver's threads (the last finalize waits for those threads). Every other export holds a
+// CameraList::Use while it runs, so that the last finalize on another thread waits for it before
+// the cameras go; without a started driver the Use is empty and the call fails as on no camera.
 
 #define KORVEX_BUILDING_DRIVER
 #include "KorvexEjector.h"
@@ -28,12 +31,40 @@ const char* const kDriverVersion = "1,0,1,41";
 // Copies "error" with the copy limit resultSize - 1; a buffer of no size gets nothing.
 void WriteErrorResult(char* result, int resultSize) { CopyLimited(result, "error", resultSize); }
 
-// A port lookup never creates a list: without one no port is open, and a stray call after finalize
-// must not leave a list and its wait thread behind.
-Camera* CameraOnPort(int portNo) {
-  if (CameraList* list = CameraList::PeekInstance()) return list->GetByPort(portNo);
-  Log(1, "CameraList::GetByPort: ERROR: could not find camera on port %d\n", portNo);
+// The camera on the port. A driver not started has no camera on any port.
+Camera* CameraOnPort(const CameraList::Use& list, int portNo) {
+  if (list) return list->GetByPort(portNo);
+  if (!CameraList::IsValidPort(portNo)) {
+    Log(1, "CameraList::GetByPort: ERROR: port %d is out of range 0..%d\n", portNo, CameraList::kPorts - 1);
+  } else {
+    Log(1, "CameraList::GetByPort: ERROR: could not find camera on port %d\n", portNo);
+  }
   throw "Err";
+}
+
+// The last finalize's teardown, also run when the process ends or the library is unloaded while
+// the driver is still started: no driver thread may outlive the cameras, the card or the code it
+// runs. Called under the lifecycle lock.
+void StopDriver(DriverState& state) {
+  // A dialog still open for another host thread ends before the camera it edits goes, and no
+  // user-interface thread outlives the driver.
+  ui::ShutdownUiModule();
+  CameraList::DestroyInstance();
+  if (!state.inhibitPylonTerminate) Pylon::PylonTerminate(true);
+}
+
+// Registered with the process's exit functions at every start of the driver and of the ejector
+// (DriverState::ArmExitHook): the latest registration runs before the statics of libraries that
+// the driver's threads use (the card's, the SDK's) are destroyed, at exit and at unload alike.
+void StopDriverAtExit() {
+  DriverState& state = DriverState::Get();
+  os::Lock lifecycle(state.lifecycleLock);
+  if (state.referenceCount <= 0) return;
+  Log(1, "finalize: WARNING: the process ends or unloads the driver without finalize, refcount=%d; stopping the "
+         "driver\n",
+      state.referenceCount.load());
+  state.referenceCount = 0;
+  CameraList::DestroyInstance();
 }
 
 // Handed out by getCVLCameraConfigNames while there is no camera list.
@@ -57,6 +88,12 @@ KORVEX_EXPORT void setDebugMsgProc(DebugMessageProc proc) { DriverState::Get().S
 
 KORVEX_EXPORT int initialize(const char* systemPath, DebugMessageProc proc) {
   DriverState& state = DriverState::Get();
+  // A callback on the driver's own thread would wait for a finalize that waits for that thread.
+  if (os::Thread::OnStartedThread()) {
+    Log(1, "initialize: ERROR: called from a callback on the driver's own thread, refcount=%d\n",
+        state.referenceCount.load());
+    return 0;
+  }
   os::Lock lifecycle(state.lifecycleLock);
   try {
     if (systemPath != nullptr && *systemPath != '\0') setSystemPath(systemPath);
@@ -64,12 +101,14 @@ KORVEX_EXPORT int initialize(const char* systemPath, DebugMessageProc proc) {
     Log(2, "===============\ninitialize: \n");
     if (state.referenceCount == 0) {
       Pylon::PylonInitialize();
-      CameraList::GetInstance()->Init();  // no camera found is no failure
+      state.exitHook = &StopDriverAtExit;
+      CameraList::InitInstance();  // no camera found is no failure
+      state.ArmExitHook();
     }
     ++state.referenceCount;
     const os::CalendarTime now = os::LocalTime();
     Log(1, "initialize: Basler camera driver V%s, refcount=%d, %d-%d-%d %d:%d:%d\n", kDriverVersion,
-        state.referenceCount, now.year, now.month, now.day, now.hour, now.minute, now.second);
+        state.referenceCount.load(), now.year, now.month, now.day, now.hour, now.minute, now.second);
     return 1;
   } catch (const GenICam::GenericException& e) {
     Log(1, "initialize: Basler camera driver -- GenICam EXCEPTION occured : %s\n", e.GetDescription());
@@ -81,24 +120,25 @@ KORVEX_EXPORT int initialize(const char* systemPath, DebugMessageProc proc) {
 
 KORVEX_EXPORT int finalize(void) {
   DriverState& state = DriverState::Get();
+  // A callback on the driver's own thread would have that thread end itself.
+  if (os::Thread::OnStartedThread()) {
+    Log(1, "finalize: ERROR: called from a callback on the driver's own thread, refcount=%d\n",
+        state.referenceCount.load());
+    return 0;
+  }
   os::Lock lifecycle(state.lifecycleLock);
   try {
-    Log(2, "finalize: entering, refcount=%d\n", state.referenceCount);
-    // A callback on the driver's own thread would have that thread end itself.
-    if (os::Thread::OnStartedThread()) {
-      Log(1, "finalize: ERROR: called from a callback on the driver's own thread, refcount=%d\n",
-          state.referenceCount);
-      return 0;
+    Log(2, "finalize: entering, refcount=%d\n", state.referenceCount.load());
+    // A finalize without its initialize leaves the count at 0, so that the next initialize starts.
+    if (state.referenceCount <= 0) {
+      Log(1, "finalize: WARNING: no initialize to match, the driver is not started, refcount=%d\n",
+          state.referenceCount.load());
+      Log(2, "finalize: leaving, refcount=%d\n", state.referenceCount.load());
+      return 1;
     }
     --state.referenceCount;
-    if (state.referenceCount == 0) {
-      // First: a dialog still open for another host thread ends before the camera it edits goes,
-      // and no user-interface thread outlives the driver.
-      ui::ShutdownUiModule();
-      CameraList::DestroyInstance();
-      if (!state.inhibitPylonTerminate) Pylon::PylonTerminate(true);
-    }
-    Log(2, "finalize: leaving, refcount=%d\n", state.referenceCount);
+    if (state.referenceCount == 0) StopDriver(state);
+    Log(2, "finalize: leaving, refcount=%d\n", state.referenceCount.load());
     return 1;
   } catch (const GenICam::GenericException& e) {
     Log(1, "finalize: GenICam --EXCEPTION occured: %s\n", e.GetDescription());
@@ -112,8 +152,8 @@ KORVEX_EXPORT int configureCamera(unsigned parentWindow, const char* cameraName)
   int result = 1;
   try {
     Log(2, "configureCamera: entering cameraName=%s\n", SafeText(cameraName));
-    CameraList* list = CameraList::GetInstance();
-    if (!list->IsCameraAvailable(cameraName)) {
+    CameraList::Use list;
+    if (!list || !list->IsCameraAvailable(cameraName)) {
       Log(1, "configureCamera: ERROR: cannot find camera by name: %s\n", SafeText(cameraName));
       return 0;
     }
@@ -147,8 +187,14 @@ KORVEX_EXPORT int openCVLPort(int grabberNo, int portNo, const char* cameraName,
           SafeText(cameraName));
       return 0;
     }
-    CameraList* list = CameraList::GetInstance();
-    if (!list->IsCameraAvailable(cameraName)) {
+    // -1 marks a closed camera, and no port beyond the host's range exists.
+    if (!CameraList::IsValidPort(portNo)) {
+      Log(1, "openCVLPort: ERROR: port out of range 0..%d, grabberNo=%d, portNo=%d, cameraName=%s\n",
+          CameraList::kPorts - 1, grabberNo, portNo, cameraName);
+      return 0;
+    }
+    CameraList::Use list;
+    if (!list || !list->IsCameraAvailable(cameraName)) {
       Log(1, "openCVLPort: ERROR: cannot find camera by name:%s\n", cameraName);
       return 0;
     }
@@ -171,7 +217,8 @@ KORVEX_EXPORT int openCVLPort(int grabberNo, int portNo, const char* cameraName,
 KORVEX_EXPORT void closeCVLPort(int grabberNo, int portNo) {
   try {
     Log(2, "closeCVLPort: entering grabberNo=%d, portNo=%d\n", grabberNo, portNo);
-    CameraOnPort(portNo)->Close();
+    CameraList::Use list;
+    CameraOnPort(list, portNo)->Close();
   } catch (const GenICam::GenericException& e) {
     Log(1, "closeCVLPort: GenICam --EXCEPTION occured   %s\n", e.GetDescription());
   } catch (...) {
@@ -183,7 +230,8 @@ KORVEX_EXPORT void closeCVLPort(int grabberNo, int portNo) {
 KORVEX_EXPORT int doCVLGrab(int grabberNo, int portNo) {
   try {
     Log(2, "doCVLGrab entering grabberNo=%d portNo=%d\n", grabberNo, portNo);
-    if (CameraOnPort(portNo)->Grab()) {
+    CameraList::Use list;
+    if (CameraOnPort(list, portNo)->Grab()) {
       Log(2, "doCVLGrab: leaving grabberNo=%d portNo=%d\n", grabberNo, portNo);
       return 1;
     }
@@ -205,7 +253,8 @@ KORVEX_EXPORT int getCVLGrabRow(int grabberNo, int portNo, void* destination, in
           row, firstColumn, lastColumn, portNo);
       return 0;
     }
-    if (!DeliverRow(*CameraOnPort(portNo), destination, row, firstColumn, lastColumn)) return 0;
+    CameraList::Use list;
+    if (!DeliverRow(*CameraOnPort(list, portNo), destination, row, firstColumn, lastColumn)) return 0;
     Log(4, "getCVLGrabRow: leaving row=%d  grabberNo=%d  portNo=%d\n", row, grabberNo, portNo);
     return 1;
   } catch (const GenICam::GenericException& e) {
@@ -219,7 +268,8 @@ KORVEX_EXPORT int getCVLGrabRow(int grabberNo, int portNo, void* destination, in
 KORVEX_EXPORT int setCompleteCallback(int grabberNo, int portNo, CompleteCallback cb) {
   try {
     Log(2, "setCompleteCallback: entering grabberNo=%d   portNo=%d\n", grabberNo, portNo);
-    CameraOnPort(portNo)->SetCompleteCB(cb);
+    CameraList::Use list;
+    CameraOnPort(list, portNo)->SetCompleteCB(cb);
     Log(2, "setCompleteCallback: leaving grabberNo=%d   portNo=%d\n", grabberNo, portNo);
     return 1;
   } catch (...) {
@@ -231,7 +281,8 @@ KORVEX_EXPORT int setCompleteCallback(int grabberNo, int portNo, CompleteCallbac
 KORVEX_EXPORT int setCmdCallback(int grabberNo, int portNo, CommandCallback cb) {
   try {
     Log(2, "setCmdCallback: entering grabberNo=%d   portNo=%d\n", grabberNo, portNo);
-    CameraOnPort(portNo)->SetCmdCompleteCB(cb);
+    CameraList::Use list;
+    CameraOnPort(list, portNo)->SetCmdCompleteCB(cb);
     Log(2, "setCmdCallback: leaving grabberNo=%d   portNo=%d\n", grabberNo, portNo);
     return 1;
   } catch (...) {
@@ -250,7 +301,8 @@ KORVEX_EXPORT int execCmd(int grabberNo, int portNo, const char* command, const 
       WriteErrorResult(result, resultSize);
       return 0;
     }
-    CameraOnPort(portNo)->ExecCmd(command, arguments, result, resultSize);
+    CameraList::Use list;
+    CameraOnPort(list, portNo)->ExecCmd(command, arguments, result, resultSize);
     Log(2, "execCmd: leaving grabberNo=%d   portNo=%d\n", grabberNo, portNo);
     return 1;
   } catch (...) {
@@ -268,7 +320,8 @@ KORVEX_EXPORT int getProperty(int grabberNo, int portNo, const char* property, i
       Log(1, "getProperty: ERROR: property name or value pointer is null, portNo=%d\n", portNo);
       return 0;
     }
-    return CameraOnPort(portNo)->GetProperty(property, value) ? 1 : 0;
+    CameraList::Use list;
+    return CameraOnPort(list, portNo)->GetProperty(property, value) ? 1 : 0;
   } catch (const GenICam::GenericException& e) {
     Log(1, "getProperty: GenICam --EXCEPTION occured : %s\n", e.GetDescription());
   } catch (...) {
@@ -285,7 +338,8 @@ KORVEX_EXPORT int setProperty(int grabberNo, int portNo, const char* property, i
       Log(1, "setProperty: ERROR: property name is null, portNo=%d\n", portNo);
       return 0;
     }
-    return CameraOnPort(portNo)->SetProperty(property, value) ? 1 : 0;
+    CameraList::Use list;
+    return CameraOnPort(list, portNo)->SetProperty(property, value) ? 1 : 0;
   } catch (const GenICam::GenericException& e) {
     Log(1, "setProperty: GenICam --EXCEPTION occured : %s\n", e.GetDescription());
   } catch (...) {
@@ -301,7 +355,8 @@ KORVEX_EXPORT int getPropertyRange(int grabberNo, int portNo, const char* proper
       Log(1, "getPropertyRange: ERROR: property name or range pointer is null, portNo=%d\n", portNo);
       return 0;
     }
-    if (CameraOnPort(portNo)->GetRange(property, minimum, maximum)) {
+    CameraList::Use list;
+    if (CameraOnPort(list, portNo)->GetRange(property, minimum, maximum)) {
       Log(2, "getPropertyRange: leaving grabberNo=%d   portNo=%d\n", grabberNo, portNo);
       return 1;
     }
@@ -315,8 +370,9 @@ KORVEX_EXPORT int getPropertyRange(int grabberNo, int portNo, const char* proper
 
 KORVEX_EXPORT char** getCVLCameraConfigNames(void) {
   try {
-    CameraList* list = CameraList::PeekInstance();
-    return list != nullptr ? list->GetNameArray() : gNoNames;
+    // The array outlives this call: it stays valid until the next call or the last finalize.
+    CameraList::Use list;
+    return list ? list->GetNameArray() : gNoNames;
   } catch (...) {
     Log(1, "getCVLCameraConfigNames: --EXCEPTION caught \n");
   }
@@ -328,8 +384,8 @@ KORVEX_EXPORT int getCVLMaxNoOfGrabbers(void) { return 1; }
 KORVEX_EXPORT int getCVLMaxNoOfPorts(void) { return 20; }
 
 KORVEX_EXPORT int getCVLNoOfSupportedCameras(void) {
-  CameraList* list = CameraList::PeekInstance();
-  return list != nullptr ? list->GetCount() : 0;
+  CameraList::Use list;
+  return list ? list->GetCount() : 0;
 }
 
 }  // extern "C"

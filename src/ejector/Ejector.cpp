@@ -63,18 +63,18 @@ void Split(uint32_t value, uint8_t out[4]) {
 }  // namespace
 
 bool Ejector::ParseCommand(const char* command, EjectorCommand* ejectorCmd) {
-  // 1.
+  // A record to fill is required.
   if (ejectorCmd == nullptr) {
     Log(1, "Ejector::ParseCommand: ERROR: bad argument 'ejectorCmd'\n");
     throw "Err";
   }
-  // 2.
+  // At least the eight hex digits.
   const std::size_t length = command != nullptr ? std::strlen(command) : 0;
   if (length < 8) {
     Log(1, "Ejector::ParseCommand: ERROR: ejector command too short [%s]\n", SafeText(command));
     return false;
   }
-  // 3.
+  // The output bytes.
   uint32_t bytes = 0;
   if (!ReadHex32(command, &bytes)) {
     Log(1, "Ejector::ParseCommand: ERROR: could not interpret bytes [%s]\n", command);
@@ -82,27 +82,27 @@ bool Ejector::ParseCommand(const char* command, EjectorCommand* ejectorCmd) {
   }
   Split(bytes, ejectorCmd->bytes);
   ejectorCmd->assigned = 1;
-  // 4.
+  // Bytes only.
   if (length == 8) return true;
-  // 5.
+  // Then a callback flag, or a flag and a mask.
   if (length != 10 && length != 19) {
     Log(1, "Ejector::ParseCommand: ERROR: ejector command - invalid callback/mask [%s]\n", command);
     return false;
   }
-  // 6.
+  // The callback flag's separator.
   if (command[8] != ' ') {
     Log(1, "Ejector::ParseCommand: ERROR: ejector command - invalid callback separator[%s]\n", command);
     return false;
   }
-  // 7.
+  // The callback flag.
   ejectorCmd->callback = command[9] != '0' ? 1 : 0;
   if (length == 10) return true;
-  // 8.
+  // The mask's separator.
   if (command[10] != ' ') {
     Log(1, "Ejector::ParseCommand: ERROR: ejector command - invalid mask separator [%s]\n", command);
     return false;
   }
-  // 9.
+  // The mask.
   uint32_t mask = 0;
   if (!ReadHex32(command + 11, &mask)) {
     Log(1, "Ejector::ParseCommand: ERROR: could not interpret mask bytes [%s]\n", command);
@@ -113,35 +113,35 @@ bool Ejector::ParseCommand(const char* command, EjectorCommand* ejectorCmd) {
 }
 
 void Ejector::SetLine(const char* text) {
-  // 1.
+  // A text is required.
   if (text == nullptr) {
     Log(1, "Ejector::SetLine: ERROR: no command string supplied\n");
     return;
   }
-  // 2.
+  // "EjectorLine", a blank at 11 and room for a command.
   const std::size_t length = std::strlen(text);
   if (length < 22 || text[11] != ' ') {
     Log(1, "Ejector::SetLine: ERROR: unrecognized command: %s\n", text);
     return;
   }
-  // 3.
+  // The line number.
   int line = std::atoi(text + 11);
-  // 4.
+  // The blank before the command.
   const char* blank = std::strchr(text + 12, ' ');
   if (blank == nullptr) {
     Log(1, "Ejector::SetLine: ERROR: command too short: %s\n", text);
     return;
   }
-  // 5.
+  // The command.
   EjectorCommand command{};
   if (!ParseCommand(blank + 1, &command)) {
     Log(1, "Ejector::SetLine: ERROR: invalid command: %s\n", text);
     return;
   }
-  // 6.
+  // The line within the counter's range.
   line %= kLines;
-  // 7. A line up to half the counter's range ahead across its wrap is still to come, not passed:
-  //    on a running conveyor, rejects aimed just past 9999 must not be lost.
+  // A line up to half the counter's range ahead across its wrap is still to come, not passed:
+  // on a running conveyor, rejects aimed just past 9999 must not be lost.
   const int current = GetCurrentLine();
   const int diff = line - current;
   const bool ahead = diff >= 1 || (line >= 0 && diff + kLines <= kLines / 2);
@@ -149,24 +149,24 @@ void Ejector::SetLine(const char* text) {
     Log(1, "Ejector::SetLine: ERROR line %d passed current %d diff %d\n", line, current, diff);
     return;
   }
-  // 8.
+  // Stored.
   Log(3, "Ejector::SetLine: setting buffer, line=%d\n bytes: %d %d %d %d, from str= [%s]", line, command.bytes[0],
       command.bytes[1], command.bytes[2], command.bytes[3], text);
   mBuffer.SetCommand(line, command);
 }
 
 void Ejector::SetStaticCommand(const char* text) {
-  // 1.
+  // A text is required.
   if (text == nullptr) {
     Log(1, "Ejector::SetStaticCommand: ERROR: no command string supplied\n");
     return;
   }
-  // 2.
+  // "EjectorStaticCommand", a blank at 20, eight hex digits.
   if (std::strlen(text) != 29 || text[20] != ' ') {
     Log(1, "Ejector::SetStaticCommand: ERROR: unrecognized command: %s\n", text);
     return;
   }
-  // 3. Parsed aside and stored as one word: the ejector thread may be reading the bytes.
+  // Parsed aside and stored as one word: the ejector thread may be reading the bytes.
   EjectorCommand parsed = GetStaticCommand();
   if (!ParseCommand(text + 21, &parsed)) {
     Log(1, "Ejector::SetStaticCommand: ERROR: invalid command: %s\n", text);
@@ -175,7 +175,7 @@ void Ejector::SetStaticCommand(const char* text) {
   const uint32_t word = static_cast<uint32_t>(parsed.bytes[0]) | static_cast<uint32_t>(parsed.bytes[1]) << 8 |
                         static_cast<uint32_t>(parsed.bytes[2]) << 16 | static_cast<uint32_t>(parsed.bytes[3]) << 24;
   mStaticCommand.store(word, std::memory_order_relaxed);
-  // 4.
+  // Logged.
   Log(3, "Ejector::SetStaticCommand: setting static command: %d %d %d %d, from str= [%s]\n", parsed.bytes[0],
       parsed.bytes[1], parsed.bytes[2], parsed.bytes[3], text);
 }
@@ -194,6 +194,7 @@ namespace {
 std::mutex gInstanceLock;       // guards gInstance; host threads only
 Ejector* gInstance = nullptr;
 uint8_t gCommandsSeen = 0;      // the worker thread's: command bytes seen in the last 500 lines
+thread_local bool tWorker = false;  // set on an ejector's worker thread
 
 }  // namespace
 
@@ -207,7 +208,12 @@ Ejector* Ejector::GetInstance() {
   return gInstance;
 }
 
-void Ejector::DestroyInstance() {
+bool Ejector::DestroyInstance() {
+  // The thread cannot wait for its own end: the ejector stays, unlinked, and ends with the driver.
+  if (OnWorkerThread()) {
+    Log(1, "Ejector::DestroyInstance: ERROR: refused on the ejector's own thread (a command callback)\n");
+    return false;
+  }
   Ejector* ejector;
   {
     std::lock_guard<std::mutex> guard(gInstanceLock);
@@ -215,7 +221,15 @@ void Ejector::DestroyInstance() {
     gInstance = nullptr;
   }
   delete ejector;
+  return true;
 }
+
+std::mutex& Ejector::LifecycleLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+bool Ejector::OnWorkerThread() { return tWorker; }
 
 Ejector::~Ejector() {
   Log(2, "Ejector::~Ejector: entering\n");
@@ -226,14 +240,14 @@ Ejector::~Ejector() {
 }
 
 bool Ejector::Init(int deviceNumber, int library) {
-  // 1.
+  // Log the entry.
   Log(2, "Ejector::Init: entering\n");
-  // 2.
+  // Once only.
   if (mInitialized) {
     Log(1, "Ejector::Init: already initialized\n");
     return false;
   }
-  // 3.
+  // The wake event.
   if (mWakeEvent == nullptr) {
     mWakeEvent.reset(new (std::nothrow) os::AutoResetEvent(false));
     if (mWakeEvent == nullptr) {
@@ -241,7 +255,7 @@ bool Ejector::Init(int deviceNumber, int library) {
       return false;
     }
   }
-  // 4.
+  // The card, by library.
   if (library != 0) {
     mDevice.OpenBioDaq(deviceNumber, false);
   } else {
@@ -251,19 +265,22 @@ bool Ejector::Init(int deviceNumber, int library) {
     Log(1, "Ejector::Init: ERROR initializing advantech\n");
     return false;
   }
-  // 5.
+  // The card's library now has objects of its own: the driver must stop before they go at exit.
+  DriverState::Get().ArmExitHook();
+  // Suspended, with its thread.
   {
     std::lock_guard<std::mutex> guard(mStateLock);
     mState = eSuspended;
   }
   if (!mThread.IsRunning()) {
     mThread.Start([this] {
+      tWorker = true;
       Log(2, "Ejector::static_ThreadMain: entering");
       ThreadMain();
     });
     Log(2, "Ejector::Init: thread created:%d\n", 1);
   }
-  // 6.
+  // A fresh line buffer.
   mCurrentLine = 0;
   mBuffer.Init(kLines);
   Log(2, "Ejector::Init: leaving\n");
@@ -284,12 +301,12 @@ bool Ejector::SetState(EjectorState state) {
   Log(2, "Ejector::SetState: setting to state %d\n", static_cast<int>(state));
   std::lock_guard<std::mutex> guard(mStateLock);
   const int current = mState.load();
-  // 1.
+  // The same state: ignored, no wake.
   if (state == current) {
     Log(2, "Ejector::SetState: WARNING: state %d ignored, since it is already set\n", static_cast<int>(state));
     return true;
   }
-  // 2. to 4.
+  // The allowed transitions.
   if (state == eSuspended && current != eActive_JustStarted && current != eActive) {
     Log(1, "Ejector::SetState: WARNING: suspend state cannot come after state %d \n", current);
     return false;
@@ -302,7 +319,7 @@ bool Ejector::SetState(EjectorState state) {
     Log(1, "Ejector::SetState: WARNING: eActive state cannot come after state %d \n", current);
     return false;
   }
-  // 5. and 6.
+  // Stored, and the thread woken.
   mState = state;
   Signal();
   return true;
@@ -364,9 +381,9 @@ void Ejector::Destroy() {
 void Ejector::ThreadMain() {
   Log(2, "Ejector::ThreadMain: entering, clock=%ld", static_cast<long>(os::ClockMs()));
   for (;;) {
-    // 1. The auto-reset event is reset by the wake itself.
+    // The auto-reset event is reset by the wake itself.
     mWakeEvent->Wait();
-    // 2.
+    // Act on the state.
     switch (mState.load()) {
       case eSuspended:
         Log(3, "Ejector::ThreadMain: In suspended state. Going back for waiting\n");
@@ -404,17 +421,17 @@ void Ejector::ProcessLine(Camera* camera) {
   const LineCounterState& counter = camera->GetLineCounter();
   const int64_t steps = counter.steps.load(std::memory_order_relaxed);
   const int line = counter.counter.load(std::memory_order_relaxed);
-  // 1.
+  // Nothing new.
   const int current = mCurrentLine.load();
   if (line == current) return;
-  // 2.
+  // A line outside the buffer.
   if (!mBuffer.IsAssigned(line)) {
     if (GetState() != eActive_JustStarted) {
       Log(1, "Ejector::ProcessLine: WARNING: Ejector commands not assigned for line %d\n", line);
     }
     return;
   }
-  // 3.
+  // The first line after activation.
   if (GetState() == eActive_JustStarted) {
     Log(2, "Ejector::ProcessLine: First command found -- switching now to the Active state\n");
     SetState(eActive);
@@ -426,39 +443,42 @@ void Ejector::ProcessLine(Camera* camera) {
         static_cast<long long>(ahead / kLines * kLines), static_cast<long long>(ahead));
   }
   mStepsProcessed.store(steps, std::memory_order_relaxed);
-  // 4.
+  // Counter steps since the last processed line.
   int count = line % kLines - current % kLines;
   if (count < 0) count += kLines;
-  // 5.
+  // Behind: the lines in between first.
   if (count > 1) {
     Log(1, "Ejector::ProcessLine: WARNING: postprocessing (%d) lines from %d to %d\n", count - 1, current + 1,
         line - 1);
     for (int i = 1; i <= count - 1; ++i) {
+      // A suspend or a close stops the pass between two lines, however slow the card is.
+      if (!IsActive()) return;
       const int postponed = (current + i) % kLines;
       Log(1, "Ejector::ProcessLine: postprocessing line %d\n", postponed);
       ProcessSingleLine(camera, postponed);
     }
   }
-  // 6.
+  // This line.
+  if (!IsActive()) return;
   ProcessSingleLine(camera, line);
-  // 7.
+  // A sign of life every 500 lines.
   if (line % 500 == 0) Log(2, "Ejector::ProcessLine: running, counterVal=%d", line);
-  // 8.
+  // Processed.
   mCurrentLine = line;
 }
 
 void Ejector::ProcessSingleLine(Camera* camera, int line) {
-  // 1.
+  // The line's record, consumed.
   EjectorCommand command{};
   if (!mBuffer.ReadCommand(line, &command)) {
     Log(1, "Ejector::ThreadMain: ERROR: could not retrieve command for line %d\n", line);
     return;
   }
-  // 2.
+  // The camera's ejector settings, fresh for every line.
   const bool setAll = camera->GetParameter<bool>("EjectorSetAll");
   const bool inverted = camera->GetParameter<bool>("EjectorInverted");
   const bool staticMode = camera->GetParameter<bool>("EjectorStaticMode");
-  // 3.
+  // The ports, when there is something to write.
   if (mDevice.IsOpen() && (command.assigned != 0 || setAll)) {
     const EjectorCommand staticCommand = GetStaticCommand();
     int ports = mDevice.GetPortCount();
@@ -487,7 +507,7 @@ void Ejector::ProcessSingleLine(Camera* camera, int line) {
       }
     }
   }
-  // 4.
+  // The host's callback, when asked for.
   if (command.callback != 0) {
     Log(2, "Ejector::ProcessLine: line callback, counterVal=%d %d %d", line, command.assigned, setAll ? 1 : 0);
     char text[12];

@@ -8,7 +8,8 @@
 // thread only calls Signal; the worker thread runs ThreadMain and the line processing.
 // mStateLock guards every write of mState; mState, mCurrentLine and the static bytes are atomics
 // read without it; the buffer has its own lock. The card is shared without a lock (its backends
-// allow that). The singleton pointer is guarded by a mutex of its own.
+// allow that). The singleton's creation, initialisation, linking to a camera, unlinking and
+// destruction happen under LifecycleLock, one at a time; the pointer itself has a mutex of its own.
 
 #include <atomic>
 #include <cstdint>
@@ -29,9 +30,20 @@ class Ejector {
  public:
   static constexpr int kLines = 10000;  // one record per line-counter value
 
-  // The singleton, made on first use; DestroyInstance runs the destructor and forgets it.
+  // The singleton, made on first use; DestroyInstance runs the destructor and forgets it. Both
+  // under LifecycleLock. DestroyInstance refuses, with a log line, on the ejector's own thread.
   static Ejector* GetInstance();
-  static void DestroyInstance();
+  static bool DestroyInstance();
+  // Held while the ejector is made, initialised, linked, unlinked or destroyed.
+  static std::mutex& LifecycleLock();
+  // Whether the caller runs on an ejector's worker thread (inside the host's command callback).
+  static bool OnWorkerThread();
+  // Takes a lock that some lifecycle holds; on the ejector's thread only tries, since the thread
+  // holding it may be waiting for the ejector's thread to end.
+  template <typename Lock, typename Mutex>
+  static Lock TakeLifecycle(Mutex& mutex) {
+    return OnWorkerThread() ? Lock(mutex, std::try_to_lock) : Lock(mutex);
+  }
 
   Ejector() = default;
   ~Ejector();
@@ -55,6 +67,10 @@ class Ejector {
   // Whether the caller is the worker thread (inside the host's command callback).
   bool IsWorkerThread() const { return os::Thread::IsCurrent(mThread); }
   EjectorState GetState() const { return static_cast<EjectorState>(mState.load()); }
+  bool IsActive() const {
+    const int state = mState.load();
+    return state == eActive_JustStarted || state == eActive;
+  }
   DioDevice& Device() { return mDevice; }
 
   // "EjectorLine <line> <command>": stores the command for the line.

@@ -1,11 +1,13 @@
 #include "CameraParameters.h"
 
+#include <cctype>
 #include <mutex>
 #include <stdexcept>
 #include <string_view>
 
 #include "driver/DriverState.h"
 #include "os/PrivateProfile.h"
+#include "driver/Log.h"
 
 namespace {
 
@@ -209,17 +211,41 @@ int CameraParameters::GetBufferLines() const {
 
 bool CameraParameters::Load() { return Load(DriverState::Get().GetConfigFilePath()); }
 
+namespace {
+
+// The value of the section's first key of that name, as GetPrivateProfileString finds it.
+const std::string* FindKey(const std::vector<std::pair<std::string, std::string>>& keys, const std::string& name) {
+  for (const auto& entry : keys) {
+    if (entry.first.size() != name.size()) continue;
+    bool same = true;
+    for (std::size_t i = 0; same && i < name.size(); ++i) {
+      same = std::tolower(static_cast<unsigned char>(entry.first[i])) == std::tolower(static_cast<unsigned char>(name[i]));
+    }
+    if (same) return &entry.second;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 bool CameraParameters::Load(const std::string& fileName) {
+  // The file is read before the lock is taken, its two sections once: readers of the set (the
+  // grab and ejector threads) wait only for the values to be stored.
+  std::string section;
+  {
+    std::shared_lock<std::shared_mutex> guard(mGuard);
+    section = mDescriptor.name;
+  }
+  const auto own = os::GetPrivateProfileSection(section.c_str(), fileName.c_str());
+  const auto general = os::GetPrivateProfileSection(kGeneral, fileName.c_str());
   std::unique_lock<std::shared_mutex> guard(mGuard);
-  char buffer[256];  // values longer than 255 characters are cut
   for (Param_& parameter : mParameters) {
     if (!parameter.persistent) continue;
     if (!parameter.enabled) continue;
-    const char* section = parameter.global ? kGeneral : mDescriptor.name.c_str();
-    const std::string current = parameter.get_string();
-    os::GetPrivateProfileString(section, parameter.name.c_str(), current.c_str(), buffer, sizeof buffer,
-                                fileName.c_str());
-    parameter.set_string(buffer, false);
+    const std::string* value = FindKey(parameter.global ? general : own, parameter.name);
+    if (value == nullptr) continue;  // the default is the current value
+    // Values longer than 255 characters are cut, as the private-profile read with its buffer cuts them.
+    parameter.set_string(value->substr(0, 255), false);
   }
   return true;
 }
@@ -227,12 +253,20 @@ bool CameraParameters::Load(const std::string& fileName) {
 bool CameraParameters::Save() { return Save(DriverState::Get().GetConfigFilePath()); }
 
 bool CameraParameters::Save(const std::string& fileName) {
-  std::unique_lock<std::shared_mutex> guard(mGuard);
-  for (Param_& parameter : mParameters) {
-    if (!parameter.persistent) continue;
-    if (!parameter.enabled) continue;
-    const char* section = parameter.global ? kGeneral : mDescriptor.name.c_str();
-    os::WritePrivateProfileString(section, parameter.name.c_str(), parameter.get_string(), fileName.c_str());
+  // The values are copied under the lock and the file is written once, without it.
+  std::vector<os::ProfileEntry> entries;
+  {
+    std::unique_lock<std::shared_mutex> guard(mGuard);  // get_string writes the parameter's text buffer
+    entries.reserve(mParameters.size());
+    for (Param_& parameter : mParameters) {
+      if (!parameter.persistent) continue;
+      if (!parameter.enabled) continue;
+      const char* section = parameter.global ? kGeneral : mDescriptor.name.c_str();
+      entries.push_back({section, parameter.name, parameter.get_string()});
+    }
+  }
+  if (!os::WritePrivateProfileStrings(fileName.c_str(), entries)) {
+    Log(1, "CameraParameters::Save: ERROR: could not write the configuration file %s\n", fileName.c_str());
   }
   return true;
 }

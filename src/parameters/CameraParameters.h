@@ -102,9 +102,30 @@ class CameraParameters {
   // A new parameter for the node (the caller owns it), or null.
   Param_* CreateParamFromNode(const std::string& group, GenApi::INode* node, const std::string& selectorName,
                               GenApi::IEnumEntry* entry);
-  void SetSelector(GenApi::INode* node, const Param_& parameter);
-  void ApplyParameter(GenApi::INodeMap& nodeMap, Param_& parameter);
-  void UpdateParameter(GenApi::INodeMap& nodeMap, Param_& parameter);
+  // What talking to the camera needs of one parameter, copied out under the lock.
+  struct NodeBinding {
+    std::string name;
+    Param_::Kind kind = Param_::Kind::Int;
+    bool enabled = false;
+    bool global = false;
+    bool hasNode = false;
+    GenICam::gcstring nodeName;
+    bool hasSelector = false;
+    std::string selectorName;
+    bool hasSelectorValue = false;
+    int64_t selectorValue = 0;
+    int64_t integer = 0;  // Int64, and an enumeration's integer value
+    bool boolean = false;
+    double floating = 0;
+    std::string text;
+    std::string valueText;  // get_string, for the log
+  };
+  // The parameter of that name, copied out; false when there is none.
+  bool Bind(const std::string& key, NodeBinding& binding) const;
+  void SetSelector(GenApi::INode* node, const NodeBinding& binding);
+  // By name, so that no reference is held across the camera's calls (which run without the lock).
+  void ApplyParameter(GenApi::INodeMap& nodeMap, const std::string& key);
+  void UpdateParameter(GenApi::INodeMap& nodeMap, const std::string& key);
   void ApplyParameters(GenApi::INodeMap& nodeMap);
   void UpdateParameters(GenApi::INodeMap& nodeMap);
 
@@ -125,7 +146,8 @@ class CameraParameters {
   using Index = std::map<std::string, Param_*, std::less<>>;
 
   void AddFixedParameters();
-  std::vector<Param_*> Snapshot() const;
+  // The parameters' names, in order.
+  std::vector<std::string> Snapshot() const;
   // The parameter, or null; the caller holds mGuard.
   Param_* Find(const char* key) const;
   // The parameter, or std::runtime_error with `what` + key + "' does not exist".

@@ -1,6 +1,9 @@
 // Parameters that mirror a camera's node map: created from its categories (a selected feature once
 // per selector entry), written to the camera and read back.
-// Host thread: inside the camera's open, its properties and the trigger settings.
+// Host threads: inside the camera's open, its properties and the trigger settings. A parameter is
+// looked up by name under the set's lock and what the camera needs of it copied out; the camera is
+// talked to without the lock, and values read back are stored under it into whatever parameter has
+// that name then (a dialog's OK may have replaced the set meanwhile).
 
 #include <boost/format.hpp>
 #include <cstring>
@@ -41,12 +44,40 @@ std::string NameOf(GenApi::INode* node, GenApi::IEnumEntry* entry) {
 
 }  // namespace
 
-std::vector<Param_*> CameraParameters::Snapshot() const {
+std::vector<std::string> CameraParameters::Snapshot() const {
   std::shared_lock<std::shared_mutex> guard(mGuard);
-  std::vector<Param_*> parameters;
-  parameters.reserve(mParameters.size());
-  for (const Param_& parameter : mParameters) parameters.push_back(const_cast<Param_*>(&parameter));
-  return parameters;
+  std::vector<std::string> names;
+  names.reserve(mParameters.size());
+  for (const Param_& parameter : mParameters) names.push_back(parameter.name);
+  return names;
+}
+
+bool CameraParameters::Bind(const std::string& key, NodeBinding& binding) const {
+  // Exclusive: get_string writes the parameter's text buffer.
+  std::unique_lock<std::shared_mutex> guard(mGuard);
+  Param_* found = Find(key.c_str());
+  if (found == nullptr) return false;
+  Param_& parameter = *found;
+  binding.name = parameter.name;
+  binding.kind = parameter.kind();
+  binding.enabled = parameter.enabled;
+  binding.global = parameter.global;
+  binding.hasNode = parameter.has_option("NodeName");
+  if (binding.hasNode) binding.nodeName = parameter.get_option<GenICam::gcstring>("NodeName");
+  binding.hasSelector = parameter.has_option("SelectorName");
+  if (binding.hasSelector) binding.selectorName = parameter.get_option<std::string>("SelectorName");
+  binding.hasSelectorValue = parameter.has_option("SelectorValue");
+  if (binding.hasSelectorValue) binding.selectorValue = parameter.get_option<int64_t>("SelectorValue");
+  switch (binding.kind) {
+    case Param_::Kind::Int64: binding.integer = static_cast<const Param<int64_t>&>(parameter).value; break;
+    case Param_::Kind::Bool: binding.boolean = static_cast<const Param<bool>&>(parameter).value; break;
+    case Param_::Kind::Double: binding.floating = static_cast<const Param<double>&>(parameter).value; break;
+    case Param_::Kind::String: binding.text = static_cast<const Param<std::string>&>(parameter).value; break;
+    case Param_::Kind::Enum: binding.integer = static_cast<const ParamEnum&>(parameter).int_value(); break;
+    default: break;
+  }
+  binding.valueText = parameter.get_string();
+  return true;
 }
 
 void CameraParameters::CreateParametersFromNodes(GenApi::INodeMap& nodeMap) {
@@ -157,152 +188,178 @@ Param_* CameraParameters::CreateParamFromNode(const std::string& group, GenApi::
   return parameter.release();
 }
 
-void CameraParameters::SetSelector(GenApi::INode* node, const Param_& parameter) {
-  // 1.
+void CameraParameters::SetSelector(GenApi::INode* node, const NodeBinding& binding) {
+  // Only a selector node of a parameter that names its selecting feature.
   auto* selector = dynamic_cast<GenApi::ISelector*>(node);
-  if (selector == nullptr || !parameter.has_option("SelectorName")) return;
-  // 2.
-  const std::string selectorName = parameter.get_option<std::string>("SelectorName");
+  if (selector == nullptr || !binding.hasSelector) return;
+  // The selecting feature of that name gets the parameter's entry.
   GenApi::FeatureList_t selecting;
   selector->GetSelectingFeatures(selecting);
   for (GenApi::IValue* feature : selecting) {
-    if (feature == nullptr || selectorName != feature->GetNode()->GetName().c_str()) continue;
+    if (feature == nullptr || binding.selectorName != feature->GetNode()->GetName().c_str()) continue;
     auto* enumeration = dynamic_cast<GenApi::IEnumeration*>(feature);
-    if (enumeration != nullptr && parameter.has_option("SelectorValue")) {
-      enumeration->SetIntValue(parameter.get_option<int64_t>("SelectorValue"), true);
+    if (enumeration != nullptr && binding.hasSelectorValue) {
+      enumeration->SetIntValue(binding.selectorValue, true);
     } else {
-      Log(2, "CameraParameters::SetSelector: Failed to set selector for '%s'\n", parameter.name.c_str());
+      Log(2, "CameraParameters::SetSelector: Failed to set selector for '%s'\n", binding.name.c_str());
     }
     return;
   }
-  // 3. No selecting feature of that name: nothing.
+  // No selecting feature of that name: nothing.
 }
 
-void CameraParameters::ApplyParameter(GenApi::INodeMap& nodeMap, Param_& parameter) {
-  const char* name = parameter.name.c_str();
-  // 1.
-  if (!parameter.has_option("NodeName")) {
+void CameraParameters::ApplyParameter(GenApi::INodeMap& nodeMap, const std::string& key) {
+  NodeBinding binding;
+  if (!Bind(key, binding)) return;  // gone: a dialog's OK replaced the set meanwhile
+  const char* name = binding.name.c_str();
+  // Only parameters that mirror a node.
+  if (!binding.hasNode) {
     Log(3, "CameraParameters::ApplyParameter: Parameter '%s' doesn't have node name, skipped\n", name);
     return;
   }
-  // 2.
-  GenApi::INode* node = nodeMap.GetNode(parameter.get_option<GenICam::gcstring>("NodeName"));
+  // The node must exist and be writable.
+  GenApi::INode* node = nodeMap.GetNode(binding.nodeName);
   if (node == nullptr) {
     Log(2, "CameraParameters::ApplyParameter: There is no '%s' node\n", name);
     return;
   }
-  // 3.
   if (!GenApi::IsWritable(node->GetAccessMode())) {
     Log(2, "CameraParameters::ApplyParameter: Skipped '%s' read-only parameter\n", name);
     return;
   }
-  // 4.
+  // The selector first.
   try {
-    SetSelector(node, parameter);
+    SetSelector(node, binding);
   } catch (const GenICam::GenericException& e) {
     Log(1, "CameraParameters::ApplyParameter: Failed to set selector for '%s': %s\n", name, e.what());
     return;
   }
   try {
-    // 5.
-    Log(3, "CameraParameters::ApplyParameter: Set parameter: %s=%s", name, parameter.get_string());
-    // 6. Only where the camera's value differs, and only for the matching class.
-    const Param_::Kind kind = parameter.kind();
+    Log(3, "CameraParameters::ApplyParameter: Set parameter: %s=%s", name, binding.valueText.c_str());
+    // Only where the camera's value differs, and only for the matching class.
+    const Param_::Kind kind = binding.kind;
     if (auto* integer = dynamic_cast<GenApi::IInteger*>(node)) {
-      if (kind == Param_::Kind::Int64) {
-        const int64_t value = static_cast<Param<int64_t>&>(parameter).value;
-        if (integer->GetValue() != value) integer->SetValue(value, true);
-      }
+      if (kind == Param_::Kind::Int64 && integer->GetValue() != binding.integer) integer->SetValue(binding.integer, true);
     } else if (auto* boolean = dynamic_cast<GenApi::IBoolean*>(node)) {
-      if (kind == Param_::Kind::Bool) {
-        const bool value = static_cast<Param<bool>&>(parameter).value;
-        if (boolean->GetValue() != value) boolean->SetValue(value, true);
-      }
+      if (kind == Param_::Kind::Bool && boolean->GetValue() != binding.boolean) boolean->SetValue(binding.boolean, true);
     } else if (auto* floating = dynamic_cast<GenApi::IFloat*>(node)) {
-      if (kind == Param_::Kind::Double) {
-        const double value = static_cast<Param<double>&>(parameter).value;
-        if (floating->GetValue() != value) floating->SetValue(value, true);
+      if (kind == Param_::Kind::Double && floating->GetValue() != binding.floating) {
+        floating->SetValue(binding.floating, true);
       }
     } else if (auto* text = dynamic_cast<GenApi::IString*>(node)) {
-      if (kind == Param_::Kind::String) {
-        const std::string& value = static_cast<Param<std::string>&>(parameter).value;
-        if (value != text->GetValue().c_str()) text->SetValue(value, true);
-      }
+      if (kind == Param_::Kind::String && binding.text != text->GetValue().c_str()) text->SetValue(binding.text, true);
     } else if (auto* enumeration = dynamic_cast<GenApi::IEnumeration*>(node)) {
-      if (kind == Param_::Kind::Enum) {
-        const int64_t value = static_cast<ParamEnum&>(parameter).int_value();
-        if (enumeration->GetIntValue() != value) enumeration->SetIntValue(value, true);
+      if (kind == Param_::Kind::Enum && enumeration->GetIntValue() != binding.integer) {
+        enumeration->SetIntValue(binding.integer, true);
       }
     } else if (dynamic_cast<GenApi::IEnumEntry*>(node) == nullptr) {
       Log(3, "CameraParameters::ApplyParameter: Skipped '%s' due unsupported type\n", name);
     }
   } catch (const GenICam::AccessException& e) {
-    // 7.
     Log(3, "CameraParameters::ApplyParameter: Skipped '%s' due access level: %s\n", name, e.what());
   } catch (const GenICam::GenericException& e) {
     Log(1, "CameraParameters::ApplyParameter: Skipped '%s' due to error: %s\n", name, e.what());
   }
 }
 
-void CameraParameters::UpdateParameter(GenApi::INodeMap& nodeMap, Param_& parameter) {
-  const char* name = parameter.name.c_str();
-  // 1.
-  if (!parameter.has_option("NodeName")) {
+void CameraParameters::UpdateParameter(GenApi::INodeMap& nodeMap, const std::string& key) {
+  NodeBinding binding;
+  if (!Bind(key, binding)) return;
+  const char* name = binding.name.c_str();
+  // Only parameters that mirror a node.
+  if (!binding.hasNode) {
     Log(3, "CameraParameters::UpdateParameter: Parameter '%s' doesn't have node name, skipped\n", name);
     return;
   }
-  // 2.
-  GenApi::INode* node = nodeMap.GetNode(parameter.get_option<GenICam::gcstring>("NodeName"));
+  // The node must exist and be readable.
+  GenApi::INode* node = nodeMap.GetNode(binding.nodeName);
   if (node == nullptr) {
     Log(2, "CameraParameters::UpdateParameter: There is no '%s' node\n", name);
     return;
   }
-  // 3.
   if (!GenApi::IsReadable(node->GetAccessMode())) {
     Log(2, "CameraParameters::UpdateParameter: Skipped '%s' non readable parameter\n", name);
     return;
   }
-  // 4.
+  // The selector first.
   try {
-    SetSelector(node, parameter);
+    SetSelector(node, binding);
   } catch (const GenICam::GenericException& e) {
     Log(1, "CameraParameters::UpdateParameter: Failed to set selector for '%s': %s\n", name, e.what());
     return;
   }
-  // 5. The values change under the set's lock: the driver's threads may read the set meanwhile.
+  // Read the camera without the set's lock, then store under it.
   try {
-    std::unique_lock<std::shared_mutex> guard(mGuard);
-    const Param_::Kind kind = parameter.kind();
+    NodeBinding read = binding;
     bool known = true;
+    bool readBack = false;  // the node's class matches the parameter's kind and was read
+    double minimum = 0, maximum = 0;
+    int64_t integerMinimum = 0, integerMaximum = 0;
+    const Param_::Kind kind = binding.kind;
     if (auto* integer = dynamic_cast<GenApi::IInteger*>(node)) {
       if (kind == Param_::Kind::Int64) {
-        auto& p = static_cast<Param<int64_t>&>(parameter);
-        p.min = integer->GetMin();
-        p.max = integer->GetMax();
-        p.value = integer->GetValue();
+        integerMinimum = integer->GetMin();
+        integerMaximum = integer->GetMax();
+        read.integer = integer->GetValue();
+        readBack = true;
       }
     } else if (auto* boolean = dynamic_cast<GenApi::IBoolean*>(node)) {
-      if (kind == Param_::Kind::Bool) static_cast<Param<bool>&>(parameter).value = boolean->GetValue();
+      if (kind == Param_::Kind::Bool) {
+        read.boolean = boolean->GetValue();
+        readBack = true;
+      }
     } else if (auto* floating = dynamic_cast<GenApi::IFloat*>(node)) {
       if (kind == Param_::Kind::Double) {
-        auto& p = static_cast<Param<double>&>(parameter);
-        p.min = floating->GetMin();
-        p.max = floating->GetMax();
-        p.value = floating->GetValue();
+        minimum = floating->GetMin();
+        maximum = floating->GetMax();
+        read.floating = floating->GetValue();
+        readBack = true;
       }
     } else if (auto* text = dynamic_cast<GenApi::IString*>(node)) {
-      if (kind == Param_::Kind::String) static_cast<Param<std::string>&>(parameter).value = text->GetValue().c_str();
+      if (kind == Param_::Kind::String) {
+        read.text = text->GetValue().c_str();
+        readBack = true;
+      }
     } else if (auto* enumeration = dynamic_cast<GenApi::IEnumeration*>(node)) {
-      if (kind == Param_::Kind::Enum) static_cast<ParamEnum&>(parameter).select_value(enumeration->GetIntValue());
+      if (kind == Param_::Kind::Enum) {
+        read.integer = enumeration->GetIntValue();
+        readBack = true;
+      }
     } else {
       known = false;
       if (dynamic_cast<GenApi::IEnumEntry*>(node) == nullptr) {
         Log(3, "CameraParameters::UpdateParameter: Skipped '%s' due unsupported type\n", name);
       }
     }
-    if (known) parameter.enabled = GenApi::IsWritable(node->GetAccessMode());
+    const bool writable = known && GenApi::IsWritable(node->GetAccessMode());
+    std::unique_lock<std::shared_mutex> guard(mGuard);
+    Param_* found = Find(key.c_str());
+    if (found == nullptr || found->kind() != kind) return;
+    Param_& parameter = *found;
+    if (readBack) {
+      switch (kind) {
+        case Param_::Kind::Int64: {
+          auto& p = static_cast<Param<int64_t>&>(parameter);
+          p.min = integerMinimum;
+          p.max = integerMaximum;
+          p.value = read.integer;
+          break;
+        }
+        case Param_::Kind::Bool: static_cast<Param<bool>&>(parameter).value = read.boolean; break;
+        case Param_::Kind::Double: {
+          auto& p = static_cast<Param<double>&>(parameter);
+          p.min = minimum;
+          p.max = maximum;
+          p.value = read.floating;
+          break;
+        }
+        case Param_::Kind::String: static_cast<Param<std::string>&>(parameter).value = read.text; break;
+        case Param_::Kind::Enum: static_cast<ParamEnum&>(parameter).select_value(read.integer); break;
+        default: break;
+      }
+    }
+    if (known) parameter.enabled = writable;
   } catch (const GenICam::AccessException& e) {
-    // 6.
     Log(3, "CameraParameters::UpdateParameter: Skipped '%s' due access level: %s\n", name, e.what());
   } catch (const GenICam::GenericException& e) {
     Log(1, "CameraParameters::UpdateParameter: Skipped '%s' due to error: %s\n", name, e.what());
@@ -312,14 +369,16 @@ void CameraParameters::UpdateParameter(GenApi::INodeMap& nodeMap, Param_& parame
 }
 
 void CameraParameters::ApplyParameters(GenApi::INodeMap& nodeMap) {
-  for (Param_* parameter : Snapshot()) {
-    if (parameter->enabled && !parameter->global) ApplyParameter(nodeMap, *parameter);
+  for (const std::string& name : Snapshot()) {
+    NodeBinding binding;
+    if (Bind(name, binding) && binding.enabled && !binding.global) ApplyParameter(nodeMap, name);
   }
   nodeMap.InvalidateNodes();
 }
 
 void CameraParameters::UpdateParameters(GenApi::INodeMap& nodeMap) {
-  for (Param_* parameter : Snapshot()) {
-    if (!parameter->global) UpdateParameter(nodeMap, *parameter);
+  for (const std::string& name : Snapshot()) {
+    NodeBinding binding;
+    if (Bind(name, binding) && !binding.global) UpdateParameter(nodeMap, name);
   }
 }

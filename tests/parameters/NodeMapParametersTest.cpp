@@ -104,7 +104,7 @@ TEST_F(NodeMapParameters, ApplyWritesOnlyWhatDiffersAndUpdateReadsBack) {
   CameraParameters set(descriptor);
   set.CreateParametersFromNodes(*map);
 
-  set.ApplyParameter(*map, set.Get("Tap1_GainRaw"));
+  set.ApplyParameter(*map, "Tap1_GainRaw");
   EXPECT_EQ(Virtual::NodeWrites(0, "GainRaw"), 0);
   EXPECT_THAT(Log(), ::testing::HasSubstr("CameraParameters::ApplyParameter: Set parameter: Tap1_GainRaw=256\n"));
 
@@ -125,17 +125,17 @@ TEST_F(NodeMapParameters, ApplyWritesOnlyWhatDiffersAndUpdateReadsBack) {
   auto* triggerSelector = dynamic_cast<GenApi::IEnumeration*>(map->GetNode("TriggerSelector"));
   triggerSelector->FromString("LineStart");
   dynamic_cast<GenApi::IEnumeration*>(map->GetNode("TriggerSource"))->FromString("Line2");
-  set.ApplyParameter(*map, triggerSource);
+  set.ApplyParameter(*map, "LineStart_TriggerSource");
   EXPECT_STREQ(dynamic_cast<GenApi::IEnumeration*>(map->GetNode("TriggerSource"))->ToString().c_str(), "Line1");
 
   gLog.clear();
-  set.ApplyParameter(*map, set.Get("LineStatusAll"));
+  set.ApplyParameter(*map, "LineStatusAll");
   EXPECT_THAT(Log(), ::testing::HasSubstr("CameraParameters::ApplyParameter: Skipped 'LineStatusAll' read-only parameter\n"));
-  set.ApplyParameter(*map, set.Get("Width"));
+  set.ApplyParameter(*map, "Width");
   EXPECT_THAT(Log(), ::testing::HasSubstr("CameraParameters::ApplyParameter: Parameter 'Width' doesn't have node name, skipped\n"));
 
   Virtual::SetNodeFailure(0, "Gamma", "gamma unit broken");
-  set.ApplyParameter(*map, set.Get("Gamma"));
+  set.ApplyParameter(*map, "Gamma");
   EXPECT_THAT(Log(), ::testing::HasSubstr(
                          "CameraParameters::ApplyParameter: Skipped 'Gamma' due to error: gamma unit broken\n"));
   Virtual::SetNodeFailure(0, "Gamma", nullptr);
