@@ -3,7 +3,28 @@
  *
  * The host's whole interface to the driver: nineteen C functions and three callback types.
  * Functions returning int return 1 for success and 0 for failure unless said otherwise.
- * The host addresses a camera by grabber number (always 0; only logged) and port number (0-19).
+ * The host addresses a camera by grabber number (always 0; only logged) and port number (0-19);
+ * other port numbers are refused with a log line and 0.
+ *
+ * Threads. Any function may be called from any host thread at any moment, several cameras at once,
+ * also from inside the callbacks (which run on the driver's own threads):
+ * - A close, a configuration dialog's OK or a finalize never frees what another thread is using:
+ *   a row read, property call or command in progress on another thread finishes first (they are
+ *   short), and calls that come after it fail with 0 as on a closed port or a driver not started.
+ * - closeCVLPort and the "continuous" switch never wait for a completion callback to return: a
+ *   callback still reading rows of a port closed meanwhile gets 0 for the rows after the close.
+ *   A close does wait for the ejector's thread to finish the line it is writing and any command
+ *   callback in progress.
+ * - The last finalize waits for calls in progress on other threads and for a completion or
+ *   command callback in progress to return. initialize and finalize are refused (0) inside a
+ *   callback, and the command callback cannot close the camera that drives the ejector.
+ * - Inside a command callback, a call that would have to wait for a camera or the ejector being
+ *   opened or closed on another thread fails with 0 and a log line instead of waiting.
+ * - configureCamera may be called while the camera grabs (not while it grabs continuously); the
+ *   inspection's threads keep reading and setting properties while the dialog is open and while
+ *   its OK stores the settings.
+ * - Unloading the library, or exiting the process, without the last finalize stops the driver's
+ *   threads first; a finalize without a matching initialize only logs a warning.
  */
 #ifndef KORVEX_EJECTOR_H
 #define KORVEX_EJECTOR_H
@@ -25,7 +46,8 @@ typedef void (*CompleteCallback)(int grabberNo, int portNo);
 /* Called on the driver's ejector thread, with name "EjectorLine" and the line number as value. */
 typedef void (*CommandCallback)(int grabberNo, int portNo, const char* name, const char* value);
 
-/* Nestable: only the first call starts the driver, only the matching last finalize stops it. */
+/* Nestable: only the first call starts the driver, only the matching last finalize stops it (and
+ * waits for calls and callbacks in progress on other threads). Refused inside a callback. */
 KORVEX_EXPORT int initialize(const char* systemPath, DebugMessageProc proc);
 KORVEX_EXPORT int finalize(void);
 /* Directory of the log file and of the configuration file Korvex.ini. 0 when null or empty. */
@@ -39,6 +61,8 @@ KORVEX_EXPORT int configureCamera(unsigned parentWindow, const char* cameraName)
 
 /* imageSize points to two ints that receive the image width and height the host will read. */
 KORVEX_EXPORT int openCVLPort(int grabberNo, int portNo, const char* cameraName, int* imageSize);
+/* Stops the port's grab and closes its camera; returns without waiting for a completion callback in
+ * progress (its later row reads get 0), after the ejector's current line if the camera drives it. */
 KORVEX_EXPORT void closeCVLPort(int grabberNo, int portNo);
 KORVEX_EXPORT int doCVLGrab(int grabberNo, int portNo);
 /* Copies one row of the completed image to destination. Columns are inclusive pixel indices. */
@@ -56,8 +80,8 @@ KORVEX_EXPORT int getProperty(int grabberNo, int portNo, const char* property, i
 KORVEX_EXPORT int setProperty(int grabberNo, int portNo, const char* property, int value);
 KORVEX_EXPORT int getPropertyRange(int grabberNo, int portNo, const char* property, int* minimum, int* maximum);
 
-/* Names of the supported cameras found, ending with a null pointer. Owned by the driver and valid
- * until the next call or finalize. */
+/* Names of the supported cameras found, ending with a null pointer. Owned by the driver; the same
+ * array on every call, valid until the last finalize. */
 KORVEX_EXPORT char** getCVLCameraConfigNames(void);
 KORVEX_EXPORT int getCVLMaxNoOfGrabbers(void);
 KORVEX_EXPORT int getCVLMaxNoOfPorts(void);

@@ -85,7 +85,14 @@ Camera* CameraWaitThread::GetWaitCamera(const std::vector<Camera*>& cameraOfInde
     throw "Err";
   }
   mHandling = camera;
+  mBusy = true;
   return camera;
+}
+
+void CameraWaitThread::WaitIdle() {
+  if (os::Thread::IsCurrent(mThread)) return;
+  std::unique_lock<std::mutex> guard(mLock);
+  mHandled.wait(guard, [&] { return !mBusy; });
 }
 
 void CameraWaitThread::EndHandling() {
@@ -155,6 +162,11 @@ int CameraWaitThread::ThreadMain() {
         // dropped: the thread goes on with the next result
       }
       EndHandling();
+      {
+        std::lock_guard<std::mutex> guard(mLock);
+        mBusy = false;
+      }
+      mHandled.notify_all();
     } catch (...) {
       // a stale index: dropped
     }

@@ -5,7 +5,7 @@
 //
 // Threads: host threads (and the wait thread itself, when a single grab ends) call StoreWaitCamera
 // and RemoveWaitCamera, host threads LetGoOf; the rest runs on the wait thread. mLock guards
-// mWaitList, mHandling and mHandledCount.
+// mWaitList, mHandling, mHandledCount and mBusy.
 // "Handling" a camera is the wait thread's own work on its result and buffers; it ends before the
 // host's completion callback is called and resumes after it only for a camera still listed.
 // RemoveWaitCamera and LetGoOf called from another thread return once the wait thread is not
@@ -32,8 +32,11 @@ class CameraWaitThread {
   void StoreWaitCamera(Camera* camera);
   void RemoveWaitCamera(Camera* camera);
   // From a host thread: returns once a result of `camera` being handled now is done with, so
-  // that what that handling read of the camera (its ejector link) is no longer in use.
+  // that the buffers that handling uses can go.
   void LetGoOf(Camera* camera);
+  // From a host thread, once no camera grabs: returns when the thread has finished the result it
+  // is on, callback included, so that no camera it may still touch is deleted under it.
+  void WaitIdle();
 
   static int FailureCount() { return sFailureCount; }
 
@@ -55,6 +58,7 @@ class CameraWaitThread {
   std::vector<Camera*> mWaitList;  // guarded by mLock; not owned
   Camera* mHandling = nullptr;     // guarded by mLock: the camera whose result is being handled
   uint64_t mHandledCount = 0;      // guarded by mLock: results handled, so a waiter sees one end
+  bool mBusy = false;              // guarded by mLock: on a result, from its lookup to its callback's end
   std::mutex mLock;
   std::condition_variable mHandled;
   static std::atomic<int> sFailureCount;

@@ -1,6 +1,7 @@
 #include "RowDelivery.h"
 
 #include <cstring>
+#include <mutex>
 
 #include "camera/Camera.h"
 #include "driver/Log.h"
@@ -12,6 +13,8 @@ bool DeliverRow(Camera& camera, void* destination, int row, int firstColumn, int
     Log(1, "getCVLGrabRow: ERROR: the camera is closed, row=%d\n", row);
     return false;
   }
+  // One reader at a time: the buffer sets keep which image is being read and how far.
+  std::lock_guard<std::mutex> reader(camera.RowLock());
   const CameraGeometry& geometry = camera.GetGeometry();
   // 3.
   bool lastRow = false;

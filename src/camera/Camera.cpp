@@ -284,7 +284,7 @@ void Camera::Close() {
   if (!mOpen) Log(1, "Camera::Close: WARNING: called on already closed camera\n");
   const int port = mPort;
   // The ejector's thread cannot end itself from inside the host's command callback.
-  if (Ejector* ejector = mEjector.load(); ejector != nullptr && ejector->IsWorkerThread()) {
+  if (Ejector::OnWorkerThread() && mEjector.load() != nullptr) {
     Log(1, "Camera::Close: ERROR: the command callback cannot close the camera that drives the ejector, port %d\n",
         port);
     return;

@@ -14,6 +14,7 @@
 //   (CameraWaitThread::LetGoOf), never for a callback.
 // - On the ejector's thread (a command callback) these two locks and the ejector's lifecycle lock
 //   are only tried: the thread holding them may be waiting for the ejector thread to end.
+// - mRowLock serialises row delivery, whose position in the image the buffer sets keep.
 // - The flags and callbacks shared with the wait thread are atomics; the geometry is fixed between
 //   Open and Close; the buffer sets lock what they share; MakeGrabbing is serialised by mGrabLock.
 // - The ejector link is written under mEjectorLock held exclusively and used under it held shared
@@ -106,6 +107,8 @@ class Camera {
   // Holds the camera for one host call: shared, so that no close frees what the call uses. Not
   // held when the caller is the ejector thread and an open or close is under way.
   std::shared_lock<std::shared_mutex> HoldForUse();
+  // Serialises row delivery: two host threads may read rows of one port at once.
+  std::mutex& RowLock() { return mRowLock; }
   // Passes a command event to the host's command callback (the ejector thread's only way out).
   void CmdCallback(const char* name, const char* value);
 
@@ -169,4 +172,5 @@ class Camera {
   std::shared_mutex mEjectorLock;
   std::mutex mLifecycleLock;
   std::shared_mutex mUseLock;
+  std::mutex mRowLock;
 };

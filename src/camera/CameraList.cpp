@@ -239,8 +239,10 @@ Camera* CameraList::operator[](int index) {
 }
 
 char** CameraList::GetNameArray() {
+  // The names never change while the list lives, so the array is made once and handed out again:
+  // a host thread still walking the array of an earlier call is never left with freed memory.
   std::lock_guard<std::mutex> guard(mNameLock);
-  FreeNameArray();
+  if (mNameArray != nullptr) return mNameArray;
   mNameArray = new char*[mCameras.size() + 1];
   for (std::size_t index = 0; index < mCameras.size(); ++index) {
     mNameArray[index] = const_cast<char*>(mCameras[index]->GetName().c_str());
@@ -256,6 +258,12 @@ void CameraList::FreeNameArray() {
 
 void CameraList::Destroy() {
   Log(2, "CameraList::Destroy: entering\n");
+  // Closed first, then deleted once the wait thread is done with the result it is on: after its
+  // callback it may still look at the camera it came from.
+  for (Camera* camera : mCameras) {
+    if (camera != nullptr && camera->IsOpen()) camera->Close();
+  }
+  if (mWaitThread != nullptr) mWaitThread->WaitIdle();
   for (Camera* camera : mCameras) delete camera;
   mCameras.clear();
   if (mTransportLayer != nullptr) {

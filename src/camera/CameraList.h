@@ -58,7 +58,8 @@ class CameraList {
   Camera* FindEjectorCamera(const Ejector* ejector);
   Camera* operator[](int index);
   int GetCount() const { return static_cast<int>(mCameras.size()); }
-  // One pointer per camera to its name, then a null pointer. Frees the array of the previous call.
+  // One pointer per camera to its name, then a null pointer; the same array on every call, valid
+  // until the list goes (the last finalize).
   char** GetNameArray();
   void Destroy();
   bool IsInitialised() const { return mInitialised; }

@@ -64,8 +64,6 @@ class Ejector {
   // Ends the thread, then closes the card and the event.
   void Destroy();
   bool IsInitialized() const { return mInitialized; }
-  // Whether the caller is the worker thread (inside the host's command callback).
-  bool IsWorkerThread() const { return os::Thread::IsCurrent(mThread); }
   EjectorState GetState() const { return static_cast<EjectorState>(mState.load()); }
   bool IsActive() const {
     const int state = mState.load();

@@ -11,7 +11,12 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -123,6 +128,32 @@ TEST_F(PrivateProfile, FailedWritesLeaveTheOldFileAndNoLitter) {
   EXPECT_EQ(Get("S", "K"), "old");
   std::filesystem::remove(folderAsFile);
   EXPECT_EQ(Files(), std::vector<std::filesystem::path>{"Korvex.ini"}) << "no temporary file left behind";
+}
+
+// A writer killed between its temporary file and the rename leaves the file behind; the next write
+// removes it, but not the file of a writer still at work (it holds a lock on it).
+TEST_F(PrivateProfile, AWriteRemovesTemporaryFilesThatWritersKilledMidWayLeftBehind) {
+  Put("[S]\nK=old\n");
+  const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(5);
+  for (const char* name : {"Korvex.ini.a1B2c3", "Korvex.ini.zzzzzz", "Korvex.ini.Busy01"}) {
+    std::ofstream(directory / name) << "[S]\nK=half";
+    std::filesystem::last_write_time(directory / name, old);
+  }
+  std::ofstream(directory / "Korvex.ini.young1") << "[S]\n";  // made a moment ago: its writer may lock it yet
+  std::ofstream(directory / "Other.ini.a1B2c3") << "";           // not ours
+  const int busy = open((directory / "Korvex.ini.Busy01").c_str(), O_RDONLY);
+  ASSERT_GE(busy, 0);
+  ASSERT_EQ(flock(busy, LOCK_EX), 0);
+
+  ASSERT_TRUE(os::WritePrivateProfileStrings(file.c_str(), {{"S", "K", "new"}, {"T", "L", "2"}}));
+  close(busy);
+  std::vector<std::filesystem::path> files = Files();
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::filesystem::path>{"Korvex.ini", "Korvex.ini.Busy01", "Korvex.ini.young1",
+                                                        "Other.ini.a1B2c3"}));
+  EXPECT_EQ(Content(), "[S]\nK=new\n[T]\nL=2\n") << "both keys in one write";
+  EXPECT_FALSE(os::WritePrivateProfileStrings(file.c_str(), {{"S", "K", "x"}, {"S", "bad=key", "y"}}));
+  EXPECT_EQ(Get("S", "K"), "new") << "an unusable entry writes nothing";
 }
 
 TEST_F(PrivateProfile, ConcurrentWritersKeepEachOthersKeys) {

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "HeadlessToolkit.h"
 
@@ -12,7 +13,10 @@ namespace {
 
 class EnvironmentModule : public ui::UiModule {
  public:
+  // One call at a time, as on a window system's single user-interface thread; a call from inside
+  // another runs at once.
   bool Call(const std::function<void(ui::Toolkit&)>& work) override {
+    std::lock_guard<std::recursive_mutex> serial(mSerial);
     const char* display = std::getenv("KORVEX_HEADLESS_DISPLAY");
     mModule.display = display == nullptr || std::strcmp(display, "0") != 0;
     mModule.toolkit.onModal = [](ui::headless::HeadlessWindow& dialog) {
@@ -24,6 +28,7 @@ class EnvironmentModule : public ui::UiModule {
   void Shutdown() override { mModule.Shutdown(); }
 
  private:
+  std::recursive_mutex mSerial;
   ui::headless::HeadlessUiModule mModule;
 };
 
