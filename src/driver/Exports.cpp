@@ -64,7 +64,7 @@ void StopDriverAtExit() {
          "driver\n",
       state.referenceCount.load());
   state.referenceCount = 0;
-  CameraList::DestroyInstance();
+  StopDriver(state);
 }
 
 // Handed out by getCVLCameraConfigNames while there is no camera list.

@@ -10,8 +10,11 @@
 //   which hold mGuard shared for the lookup and the read.
 // - Assign, Add, SetParameter, SetValue, Load and Save hold mGuard exclusively while they change
 //   the sequence, the index or a value, so a reader never sees a parameter being replaced or freed.
-// - Get, GetParam and iteration hand out references without holding the lock; they are for the
-//   host thread that owns the configuration, while the camera is not grabbing or on a copy.
+// - Get, GetParam and iteration hand out references without holding the lock, and Assign may
+//   destroy what they refer to: they are for a copy (the dialog's) or for the camera's open and
+//   close, which hold the camera's lifecycle lock as the dialog's OK does. Every other user names
+//   a parameter each time (ApplyParameter and UpdateParameter copy what the camera needs under the
+//   lock and talk to the camera without it).
 
 #include <boost/ptr_container/ptr_vector.hpp>
 #include <cstdint>
