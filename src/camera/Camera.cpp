@@ -107,7 +107,11 @@ bool Camera::OpenSteps(int port, int* imageSize) {
   mDriverState->debugOutputLevel = parameters.GetDebugViewOutput();
   mDriverState->inhibitPylonTerminate = parameters.GetInhibitPylonTerminate();
   mDriverState->debugOutputLevel = 1;
-  // The ejector, if this camera is to control it.
+  // The ejector link cleared, then the ejector, if this camera is to control it.
+  {
+    std::unique_lock<std::shared_mutex> unlink(mEjectorLock);
+    mEjector = nullptr;
+  }
   if (parameters.GetValue<bool>("EjectorControl")) TakeEjectorControl(parameters, port);
   // The node map.
   GenApi::INodeMap* nodeMap = mCamera.GetNodeMap();
