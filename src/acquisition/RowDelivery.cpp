@@ -7,14 +7,13 @@
 #include "driver/Log.h"
 
 bool DeliverRow(Camera& camera, void* destination, int row, int firstColumn, int lastColumn) {
-  // Held for the copy: a close on another thread frees the image only after it.
-  const auto use = camera.HoldForUse();
-  if (!use || !camera.IsOpen()) {
+  // One reader at a time (the buffer sets keep which image is being read and how far), and a close
+  // on another thread frees the image only after the copy under way.
+  std::lock_guard<std::mutex> reader(camera.RowLock());
+  if (!camera.IsOpen()) {
     Log(1, "getCVLGrabRow: ERROR: the camera is closed, row=%d\n", row);
     return false;
   }
-  // One reader at a time: the buffer sets keep which image is being read and how far.
-  std::lock_guard<std::mutex> reader(camera.RowLock());
   const CameraGeometry& geometry = camera.GetGeometry();
   // 3.
   bool lastRow = false;

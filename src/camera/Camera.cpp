@@ -352,6 +352,9 @@ void Camera::CleanupOnClose() {
   // The wait thread may still be handling a result of this camera that it took before the grab
   // stopped (a single frame): its buffer work ends before the buffers go.
   if (mWaitThread != nullptr) mWaitThread->LetGoOf(this);
+  // A row copy under way on another thread ends before the buffers go; later ones find the open
+  // flag cleared above.
+  std::unique_lock<std::mutex> rows(mRowLock);
   if (mStreamGrabberOpen) {
     try {
       CancelGrab();
@@ -368,6 +371,7 @@ void Camera::CleanupOnClose() {
       mStreamGrabberOpen = false;
     }
   }
+  rows.unlock();
   if (mDeviceOpen) {
     try {
       mCamera.Close();

@@ -9,12 +9,14 @@
 // counter and the command callback.
 // - mLifecycleLock serialises Open, Close and the configuration dialog's copy and commit.
 // - mUseLock is held exclusively by Open and by Close's teardown, and shared by every host call
-//   that uses the open camera (grabs, properties, row delivery), so that a close never frees what
-//   such a call is using. A close waits for the wait thread's buffer work on this camera
-//   (CameraWaitThread::LetGoOf), never for a callback.
+//   that uses the open camera (grabs, properties), so that a close never frees what such a call is
+//   using. A close waits for the wait thread's buffer work on this camera (CameraWaitThread::
+//   LetGoOf), never for a callback.
 // - On the ejector's thread (a command callback) these two locks and the ejector's lifecycle lock
 //   are only tried: the thread holding them may be waiting for the ejector thread to end.
-// - mRowLock serialises row delivery, whose position in the image the buffer sets keep.
+// - mRowLock serialises row delivery (the buffer sets keep which image is read and how far), and
+//   CleanupOnClose, having cleared the open flag, holds it while it frees the buffers: a row copy
+//   under way ends first, later ones find the camera closed.
 // - The flags and callbacks shared with the wait thread are atomics; the geometry is fixed between
 //   Open and Close; the buffer sets lock what they share; MakeGrabbing is serialised by mGrabLock.
 // - The ejector link is written under mEjectorLock held exclusively and used under it held shared
@@ -107,7 +109,7 @@ class Camera {
   // Holds the camera for one host call: shared, so that no close frees what the call uses. Not
   // held when the caller is the ejector thread and an open or close is under way.
   std::shared_lock<std::shared_mutex> HoldForUse();
-  // Serialises row delivery: two host threads may read rows of one port at once.
+  // Held by row delivery and by the buffers' release in CleanupOnClose.
   std::mutex& RowLock() { return mRowLock; }
   // Passes a command event to the host's command callback (the ejector thread's only way out).
   void CmdCallback(const char* name, const char* value);
