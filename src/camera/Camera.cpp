@@ -1,6 +1,7 @@
 #include "Camera.h"
 
 #include <ctime>
+#include <limits>
 #include <stdexcept>
 
 #include "acquisition/CameraWaitThread.h"
@@ -144,7 +145,14 @@ bool Camera::OpenSteps(int port, int* imageSize) {
   geometry.resolution = parameters.GetLineCounterResolution();
   geometry.delay = parameters.GetDelay();
   geometry.bytesPerPixel = mBitsPerPixel / 8;
-  imageSize[1] = geometry.height + (geometry.overlap > 0 ? geometry.overlap : 0);
+  // Summed wide: the file may hold any values, and an image height must stay an int.
+  const int64_t reportedHeight = int64_t{geometry.height} + (geometry.overlap > 0 ? geometry.overlap : 0);
+  if (reportedHeight > std::numeric_limits<int>::max()) {
+    Log(1, "Camera::Open: ERROR: Height=%d and OverlappedLines=%d make no image height, port: %d\n", geometry.height,
+        geometry.overlap, port);
+    return false;
+  }
+  imageSize[1] = static_cast<int>(reportedHeight);
   int reportedWidth = geometry.width;
   // Reported width, with decimation.
   const bool useDecimation = parameters.GetValue<bool>("UseDecimation");
@@ -210,8 +218,26 @@ bool Camera::OpenSteps(int port, int* imageSize) {
           static_cast<int>(expected), static_cast<int>(payload));
       return false;
     }
+    // Negative lines cannot stream: the round buffer would stall, or call back for rows it has not.
+    if (geometry.overlap < 0 || geometry.delay < 0) {
+      Log(1, "Camera::Open: ERROR: OverlappedLines=%d and Delay=%d cannot be negative in line counter mode, port: %d\n",
+          geometry.overlap, geometry.delay, port);
+      return false;
+    }
     const int n = geometry.resolution > 0 ? geometry.resolution : 1;
-    const int count = geometry.delay + 2 * (geometry.height / n) + geometry.overlap / n;
+    // A delay beyond what the configuration allows would ask for a buffer per chunk of it.
+    const int maxDelay = parameters.GetMaxLines() / n;
+    if (geometry.delay > maxDelay) {
+      Log(1, "Camera::Open: ERROR: Delay=%d is more than the %d chunks allowed, port: %d\n", geometry.delay, maxDelay,
+          port);
+      return false;
+    }
+    const int64_t wanted = int64_t{geometry.delay} + 2 * int64_t{geometry.height / n} + geometry.overlap / n;
+    if (wanted > std::numeric_limits<int>::max()) {
+      Log(1, "Camera::Open: ERROR: Height=%d makes too many buffers, port: %d\n", geometry.height, port);
+      return false;
+    }
+    const int count = static_cast<int>(wanted);
     mStreamGrabber.MaxBufferSize.SetValue(payload);
     mStreamGrabber.MaxNumBuffer.SetValue(count > 0 ? count : 1);
     mStreamGrabber->PrepareGrab();
@@ -391,7 +417,8 @@ bool Camera::Grab() {
     Log(1, "Camera::Grab: ERROR: camera is not open\n");
     return false;
   }
-  MakeGrabbing(1);
+  // An acquisition that does not start fails the grab: the host would wait for ever.
+  if (!MakeGrabbing(1)) return false;
   Log(2, "Camera::Grab: leaving \n");
   return true;
 }
@@ -438,20 +465,24 @@ bool Camera::MakeGrabbing(int mode) {
   }
 }
 
-void Camera::SetContinuousGrab(bool on) {
+bool Camera::SetContinuousGrab(bool on) {
   Log(2, "Camera::SetContinuousGrab: entering, mode=%s\n", on ? "on" : "off");
   if (on == mContinuous) {
     Log(3, "Camera::SetContinuousGrab has no effect -- the same mode is already active\n");
-    return;
+    return true;
   }
   mContinuous = on;
+  bool started = true;
   if (on) {
     if (mGrabbing) MakeGrabbing(0);
-    MakeGrabbing(1);
+    // Continuous acquisition that does not start is no continuous acquisition.
+    started = MakeGrabbing(1);
+    if (!started) mContinuous = false;
   } else if (mGrabbing) {
     MakeGrabbing(0);
   }
   Log(2, "Camera::SetContinuousGrab: leaving\n");
+  return started;
 }
 
 void Camera::CancelGrab() {

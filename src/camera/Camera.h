@@ -119,7 +119,8 @@ class Camera {
   void CleanupOnClose();
   bool Grab();
   bool MakeGrabbing(int mode);
-  void SetContinuousGrab(bool on);
+  // False when acquisition was to start and did not.
+  bool SetContinuousGrab(bool on);
   void CancelGrab();
   void EmbedLineCounter(unsigned char* line);
   void EmbedTimeStamp(unsigned char* line);

@@ -57,6 +57,8 @@ bool Camera::Configure(unsigned parentWindow) {
     } else {
       mParameters->Assign(*edited);
       result = mParameters->Save();
+      // The values confirmed stay in force until the driver ends; only the file missed them.
+      if (!result) Log(1, "Camera::Configure: ERROR: the settings are in use but were not stored\n");
     }
   }
   Log(2, "Camera::Configure: leaving\n");

@@ -128,8 +128,7 @@ bool Camera::SetProperty(const char* name, int value) {
   const char* translated = Translate(name);
   // 1.
   if (EqualsIgnoringCase(name, "continuous") || EqualsIgnoringCase(name, "continous")) {
-    SetContinuousGrab(value != 0);
-    return true;
+    return SetContinuousGrab(value != 0);
   }
   // 2.
   if (EqualsIgnoringCase(name, "Outputs")) {
@@ -170,21 +169,49 @@ bool Camera::SetProperty(const char* name, int value) {
     mParameters->SetParameter("EmbedTimeStamp", value != 0);
     return true;
   }
-  // 9.
+  // 9. A parameter of the set: a value within the driver parameter's range, or one of the
+  //    enumeration's entries; a camera-bound one is then written to the camera, which may refuse it.
   if (!mParameters->Has(translated)) return false;
+  bool nodeBound = false;
   const bool set = mParameters->WithParameter(translated, [&](Param_& p) {
+    nodeBound = p.has_option("NodeName");
     switch (p.kind()) {
-      case Param_::Kind::Int: static_cast<Param<int>&>(p).value = value; return true;
+      case Param_::Kind::Int: {
+        auto& parameter = static_cast<Param<int>&>(p);
+        if (value < parameter.min || value > parameter.max) {
+          Log(1, "Camera::SetProperty: ERROR: %d is out of the range %d..%d of %s, not set\n", value, parameter.min,
+              parameter.max, translated);
+          return false;
+        }
+        parameter.value = value;
+        return true;
+      }
       case Param_::Kind::Int64: static_cast<Param<int64_t>&>(p).value = value; return true;
       case Param_::Kind::Double: static_cast<Param<double>&>(p).value = value; return true;
       case Param_::Kind::Bool: static_cast<Param<bool>&>(p).value = value != 0; return true;
-      case Param_::Kind::Enum: static_cast<ParamEnum&>(p).select_value(value); return true;
+      case Param_::Kind::Enum: {
+        auto& parameter = static_cast<ParamEnum&>(p);
+        for (int64_t entry : parameter.entry_values) {
+          if (entry == value) {
+            parameter.select_value(value);
+            return true;
+          }
+        }
+        Log(1, "Camera::SetProperty: ERROR: %s has no entry of the value %d, not set\n", translated, value);
+        return false;
+      }
       default: return false;
     }
   });
   if (!set) return false;
-  if (mOpen && mParameters->WithParameter(translated, [](Param_& p) { return p.has_option("NodeName"); })) {
-    if (GenApi::INodeMap* nodeMap = mCamera.GetNodeMap()) mParameters->ApplyParameter(*nodeMap, translated);
+  if (mOpen && nodeBound) {
+    GenApi::INodeMap* nodeMap = mCamera.GetNodeMap();
+    if (nodeMap == nullptr) return false;
+    // Refused: the set takes back what the camera holds, so that a getProperty reads the truth.
+    if (!mParameters->ApplyParameter(*nodeMap, translated)) {
+      mParameters->UpdateParameter(*nodeMap, translated);
+      return false;
+    }
   }
   return true;
 }
@@ -236,9 +263,13 @@ void Camera::SetLUT(CameraParameters& parameters) {
   mCamera.LUTSelector.SetValue("Luminance");
   // 3.
   std::vector<int64_t> indices, values;
-  if (!ReadLookupTable(parameters.GetValue<std::string>("LUTtable"), parameters.GetValue<std::string>("LUTtableRow"),
-                       indices, values)) {
-    // 5.
+  std::string why;
+  const std::string file = parameters.GetValue<std::string>("LUTtable");
+  const std::string column = parameters.GetValue<std::string>("LUTtableRow");
+  if (!ReadLookupTable(file, column, indices, values, &why)) {
+    // A table that cannot be read: switched off, and the operator learns why.
+    Log(1, "Camera::SetLUT: ERROR: the lookup table '%s' (column '%s') cannot be loaded: %s; the table is off\n",
+        file.c_str(), column.c_str(), why.c_str());
     parameters.SetParameter("Use LUTtable", false);
     return;
   }

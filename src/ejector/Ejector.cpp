@@ -456,6 +456,8 @@ void Ejector::ProcessLine(Camera* camera) {
       const int postponed = (current + i) % kLines;
       Log(1, "Ejector::ProcessLine: postprocessing line %d\n", postponed);
       ProcessSingleLine(camera, postponed);
+      // Handled: a command for it that comes now is refused as passed, not booked a lap later.
+      mCurrentLine = postponed;
     }
   }
   // This line.

@@ -267,6 +267,7 @@ bool CameraParameters::Save(const std::string& fileName) {
   }
   if (!os::WritePrivateProfileStrings(fileName.c_str(), entries)) {
     Log(1, "CameraParameters::Save: ERROR: could not write the configuration file %s\n", fileName.c_str());
+    return false;
   }
   return true;
 }

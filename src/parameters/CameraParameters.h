@@ -94,6 +94,7 @@ class CameraParameters {
   // The .ini file in the driver's system path, or the one named.
   bool Load();
   bool Load(const std::string& fileName);
+  // False, with a level-1 line, when the file could not be written.
   bool Save();
   bool Save(const std::string& fileName);
 
@@ -127,7 +128,8 @@ class CameraParameters {
   bool Bind(const std::string& key, NodeBinding& binding) const;
   void SetSelector(GenApi::INode* node, const NodeBinding& binding);
   // By name, so that no reference is held across the camera's calls (which run without the lock).
-  void ApplyParameter(GenApi::INodeMap& nodeMap, const std::string& key);
+  // False when the camera did not take the value (no such node, read-only, refused, failed).
+  bool ApplyParameter(GenApi::INodeMap& nodeMap, const std::string& key);
   void UpdateParameter(GenApi::INodeMap& nodeMap, const std::string& key);
   void ApplyParameters(GenApi::INodeMap& nodeMap);
   void UpdateParameters(GenApi::INodeMap& nodeMap);

@@ -28,11 +28,15 @@ bool ReadLookupTableColumns(const std::string& file, std::vector<std::string>& c
 }
 
 bool ReadLookupTable(const std::string& file, const std::string& column, std::vector<int64_t>& indices,
-                     std::vector<int64_t>& values) {
+                     std::vector<int64_t>& values, std::string* why) {
+  const auto fail = [why](std::string reason) {
+    if (why != nullptr) *why = std::move(reason);
+    return false;
+  };
   std::ifstream in(file);
-  if (!in) return false;
+  if (!in) return fail("the file cannot be opened");
   std::string line;
-  if (!std::getline(in, line)) return false;
+  if (!std::getline(in, line)) return fail("the file has no header line");
   if (!line.empty() && line.back() == '\r') line.pop_back();
   const std::vector<std::string> header = SplitFields(line);
   std::size_t chosen = 0;
@@ -42,11 +46,11 @@ bool ReadLookupTable(const std::string& file, const std::string& column, std::ve
       break;
     }
   }
-  if (header.size() < 2 || chosen == 0) return false;
-  while (std::getline(in, line)) {
+  if (header.size() < 2 || chosen == 0) return fail("the header names no column '" + column + "'");
+  for (int number = 2; std::getline(in, line); ++number) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const std::vector<std::string> fields = SplitFields(line);
-    if (fields.size() <= chosen) return false;
+    if (fields.size() <= chosen) return fail("line " + std::to_string(number) + " has no value in the column");
     indices.push_back(std::atoll(fields[0].c_str()));
     values.push_back(std::atoll(fields[chosen].c_str()));
   }

@@ -9,6 +9,7 @@
 
 // The column names of the header, the index column left out; false when the file cannot be read.
 bool ReadLookupTableColumns(const std::string& file, std::vector<std::string>& columns);
-// The index and value lists of column `column`; false when the file does not serve.
+// The index and value lists of column `column`; false when the file does not serve, and then `why`
+// (if given) says why.
 bool ReadLookupTable(const std::string& file, const std::string& column, std::vector<int64_t>& indices,
-                     std::vector<int64_t>& values);
+                     std::vector<int64_t>& values, std::string* why = nullptr);

@@ -208,31 +208,31 @@ void CameraParameters::SetSelector(GenApi::INode* node, const NodeBinding& bindi
   // No selecting feature of that name: nothing.
 }
 
-void CameraParameters::ApplyParameter(GenApi::INodeMap& nodeMap, const std::string& key) {
+bool CameraParameters::ApplyParameter(GenApi::INodeMap& nodeMap, const std::string& key) {
   NodeBinding binding;
-  if (!Bind(key, binding)) return;  // gone: a dialog's OK replaced the set meanwhile
+  if (!Bind(key, binding)) return false;  // gone: a dialog's OK replaced the set meanwhile
   const char* name = binding.name.c_str();
   // Only parameters that mirror a node.
   if (!binding.hasNode) {
     Log(3, "CameraParameters::ApplyParameter: Parameter '%s' doesn't have node name, skipped\n", name);
-    return;
+    return true;
   }
   // The node must exist and be writable.
   GenApi::INode* node = nodeMap.GetNode(binding.nodeName);
   if (node == nullptr) {
     Log(2, "CameraParameters::ApplyParameter: There is no '%s' node\n", name);
-    return;
+    return false;
   }
   if (!GenApi::IsWritable(node->GetAccessMode())) {
     Log(2, "CameraParameters::ApplyParameter: Skipped '%s' read-only parameter\n", name);
-    return;
+    return false;
   }
   // The selector first.
   try {
     SetSelector(node, binding);
   } catch (const GenICam::GenericException& e) {
     Log(1, "CameraParameters::ApplyParameter: Failed to set selector for '%s': %s\n", name, e.what());
-    return;
+    return false;
   }
   try {
     Log(3, "CameraParameters::ApplyParameter: Set parameter: %s=%s", name, binding.valueText.c_str());
@@ -257,9 +257,12 @@ void CameraParameters::ApplyParameter(GenApi::INodeMap& nodeMap, const std::stri
     }
   } catch (const GenICam::AccessException& e) {
     Log(3, "CameraParameters::ApplyParameter: Skipped '%s' due access level: %s\n", name, e.what());
+    return false;
   } catch (const GenICam::GenericException& e) {
     Log(1, "CameraParameters::ApplyParameter: Skipped '%s' due to error: %s\n", name, e.what());
+    return false;
   }
+  return true;
 }
 
 void CameraParameters::UpdateParameter(GenApi::INodeMap& nodeMap, const std::string& key) {
