@@ -205,7 +205,12 @@ void CameraWaitThread::HandleCameraEvent_FrameMode(Camera* camera) {
     camera->GetFrameBuffers().PutBuffer(buffer, true);
     if (!camera->FirstImageReceived()) {
       camera->SetFirstImageReceived();
-      if (camera->GetGeometry().overlap > 0) return;  // held back for the next frame's overlap rows
+      // Held back as the source of the next frame's overlap rows. A single grab asks for that next
+      // frame at once, so that its doCVLGrab still brings one image and one callback.
+      if (camera->GetGeometry().overlap > 0) {
+        if (!camera->IsContinuous()) camera->MakeGrabbing(1);
+        return;
+      }
     }
     if (CompleteCallback callback = camera->GetCompleteCB()) {
       const int port = camera->GetPort();

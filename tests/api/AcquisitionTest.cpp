@@ -46,6 +46,32 @@ TEST_F(Acquisition, FrameModeDeliversTheRampWithOverlapFromThePreviousFrame) {
   driver.finalize();
 }
 
+// The first frame of a single grab is held back for the overlap: the same doCVLGrab grabs the next
+// one, so the host still gets its one image and one callback.
+TEST_F(Acquisition, TheFirstSingleGrabWithOverlapBringsItsImage) {
+  Settings("Mono", "Width=16\nHeight=4\nOverlappedLines=2\n");
+  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  int size[2] = {0, 0};
+  ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1) << HostLog::Messages();
+  ASSERT_EQ(driver.setCompleteCallback(0, 0, &GrabFixture::OnComplete), 1);
+  ASSERT_EQ(driver.doCVLGrab(0, 0), 1);
+  int made = 0;
+  for (int i = 0; i < 300 && gCompleted == 0; ++i) {
+    made += Pylon::Virtual::ProduceFrames(0, 1);  // only while an acquisition runs
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_EQ(gCompleted, 1) << HostLog::Messages();
+  EXPECT_EQ(made, 2);
+  std::vector<unsigned char> row(16);
+  const int expectedLines[] = {2, 3, 4, 5, 6, 7};
+  for (int r = 0; r < 6; ++r) {
+    ASSERT_EQ(driver.getCVLGrabRow(0, 0, row.data(), r, 0, 15), 1) << r;
+    EXPECT_EQ(row[0], expectedLines[r]) << "row " << r;
+  }
+  driver.closeCVLPort(0, 0);
+  driver.finalize();
+}
+
 TEST_F(Acquisition, SingleGrabAndDecimationOnTheColourCamera) {
   Settings("Colour", "Width=8\nHeight=2\nUseDecimation=1\nDecimation=1\nUseBGR=1\n");
   ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
