@@ -44,6 +44,9 @@ void CameraWaitThread::RemoveWaitCamera(Camera* camera) {
   {
     std::unique_lock<std::mutex> guard(mLock);
     mWaitList.erase(std::remove(mWaitList.begin(), mWaitList.end(), camera), mWaitList.end());
+    mDraining.erase(std::remove_if(mDraining.begin(), mDraining.end(),
+                                   [camera](const std::pair<Camera*, int64_t>& d) { return d.first == camera; }),
+                    mDraining.end());
     mNewCameraEvent.Signal();
   }
   LetGoOf(camera);
@@ -95,6 +98,53 @@ void CameraWaitThread::WaitIdle() {
   mHandled.wait(guard, [&] { return !mBusy; });
 }
 
+void CameraWaitThread::BeginDrain(Camera* camera, int64_t deadlineMs) {
+  {
+    std::lock_guard<std::mutex> guard(mLock);
+    if (std::find(mWaitList.begin(), mWaitList.end(), camera) == mWaitList.end()) return;
+    for (auto& draining : mDraining) {
+      if (draining.first == camera) {
+        draining.second = deadlineMs;
+        return;
+      }
+    }
+    mDraining.emplace_back(camera, deadlineMs);
+  }
+  mNewCameraEvent.Signal();  // the wait's deadline changed
+}
+
+bool CameraWaitThread::CancelDrain(Camera* camera) {
+  std::lock_guard<std::mutex> guard(mLock);
+  for (auto draining = mDraining.begin(); draining != mDraining.end(); ++draining) {
+    if (draining->first == camera) {
+      mDraining.erase(draining);
+      return true;  // still listed: waited on again at once
+    }
+  }
+  return false;
+}
+
+int64_t CameraWaitThread::ExpireDrains() {
+  const int64_t now = os::ClockMs();
+  int64_t next = 0;
+  for (;;) {
+    Camera* expired = nullptr;
+    {
+      std::lock_guard<std::mutex> guard(mLock);
+      for (const auto& draining : mDraining) {
+        if (draining.second <= now) {
+          expired = draining.first;
+          break;
+        }
+        if (next == 0 || draining.second < next) next = draining.second;
+      }
+    }
+    if (expired == nullptr) return next;
+    RemoveWaitCamera(expired);
+    next = 0;
+  }
+}
+
 void CameraWaitThread::EndHandling() {
   {
     std::lock_guard<std::mutex> guard(mLock);
@@ -105,13 +155,6 @@ void CameraWaitThread::EndHandling() {
   mHandled.notify_all();
 }
 
-bool CameraWaitThread::ResumeHandling(Camera* camera) {
-  std::lock_guard<std::mutex> guard(mLock);
-  if (std::find(mWaitList.begin(), mWaitList.end(), camera) == mWaitList.end()) return false;
-  mHandling = camera;
-  return true;
-}
-
 int CameraWaitThread::ThreadMain() {
   // 1.
   Log(2, "CameraWaitThread::ThreadMain: entering, clock=%ld", static_cast<long>(os::ClockMs()));
@@ -120,16 +163,24 @@ int CameraWaitThread::ThreadMain() {
   cameraOfIndex.reserve(20);
   Pylon::WaitObjects waitSet;
   for (;;) {
-    // 2.
+    // 2. A fresh wait set: terminate, list changed, then every listed camera. Stopped cameras whose
+    //    drain time is over leave the list first; the wait ends by the next drain deadline.
     mNewCameraEvent.Reset();
+    const int64_t nextDeadline = ExpireDrains();
     waitSet.RemoveAll();
     cameraOfIndex.clear();
     waitSet.Add(mTerminateEvent);
     waitSet.Add(mNewCameraEvent);
     AddWaitCameras(waitSet, cameraOfIndex);
     Log(3, "CameraWaitThread::ThreadMain: waiting for events..., clock=%ld", static_cast<long>(os::ClockMs()));
+    unsigned int timeout = Pylon::waitForever;
+    if (nextDeadline > 0) {
+      const int64_t left = nextDeadline - os::ClockMs();
+      timeout = left > 0 ? static_cast<unsigned int>(left) : 0;
+    }
     unsigned int index = 0;
-    if (!waitSet.WaitForAny(Pylon::waitForever, &index)) {
+    if (!waitSet.WaitForAny(timeout, &index)) {
+      if (nextDeadline > 0) continue;  // a drain deadline: the next cycle lets that camera go
       // 3.
       Log(1, "CameraWaitThread::ThreadMain: WARNING: wait timeout -- should not have happened");
       break;
@@ -191,6 +242,14 @@ void Requeue(Camera* camera, const Pylon::GrabResult& result) {
 }  // namespace
 
 void CameraWaitThread::HandleCameraEvent_FrameMode(Camera* camera) {
+  // A result after the grab stopped (the camera drains): back to the stream grabber, no image.
+  if (!camera->IsGrabbing()) {
+    Pylon::GrabResult late;
+    if (camera->GetStreamGrabber()->RetrieveResult(late)) Requeue(camera, late);
+    Log(3, "CameraWaitThread::HandleCameraEvent_FrameMode: result after the grab stopped requeued, port=%d\n",
+        camera->GetPort());
+    return;
+  }
   // 1.
   if (!camera->IsContinuous()) {
     camera->MakeGrabbing(0);
@@ -302,28 +361,9 @@ void CameraWaitThread::HandleCameraEvent_LineCounterMode(Camera* camera) {
     counter.clockStamp.store(os::ClockMs(), std::memory_order_relaxed);
     if (timeStamp) camera->EmbedTimeStamp(line);
   }
-  // 6. The host's callback, with the chunk's buffer work done: a close may go ahead meanwhile.
-  const int port = camera->GetPort();
-  EndHandling();
-  if (formed) {
-    if (CompleteCallback callback = camera->GetCompleteCB()) {
-      Log(3, "CameraWaitThread::HandleCameraEvent_LineCounterMode: calling CB, port=%d\n", port);
-      callback(0, port);
-    } else {
-      Log(1, "CameraWaitThread::HandleCameraEvent_LineCounterMode: ERROR: callback is not assigned, port=%d\n", port);
-    }
-  }
-  // 7. The ejector, when the counter moved; the link is held while it is signalled.
-  if (counter.lastSeen.load(std::memory_order_relaxed) != counter.counter.load(std::memory_order_relaxed)) {
-    camera->WithEjector([&](Ejector& ejector) {
-      Log(3, "CameraWaitThread::HandleCameraEvent_LineCounterMode: signaling ejector, linecounter=%d, port=%d",
-          counter.counter.load(std::memory_order_relaxed), port);
-      ejector.Signal();
-    });
-  }
-  // 8. A single image is complete: stop, and give back what came after it. Only for a camera still
-  // grabbing; one closed or stopped meanwhile has done this itself.
-  if (!camera->IsContinuous() && formed && ResumeHandling(camera)) {
+  // 8. A single image is complete: stop, and give back what came after it. Done before the host
+  //    hears of the image, so that a grab it starts at once is neither stopped nor drained here.
+  if (!camera->IsContinuous() && formed) {
     camera->MakeGrabbing(0);
     int removed = 0;
     Pylon::IStreamGrabber& grabber = *camera->GetStreamGrabber();
@@ -345,5 +385,24 @@ void CameraWaitThread::HandleCameraEvent_LineCounterMode(Camera* camera) {
     }
     Log(3, "Camera::HandleCameraEvent_LineCounterMode: %d frames removed from pylon, port=%d", removed,
         camera->GetPort());
+  }
+  // 6. The host's callback, with the chunk's buffer work done: a close may go ahead meanwhile.
+  const int port = camera->GetPort();
+  EndHandling();
+  if (formed) {
+    if (CompleteCallback callback = camera->GetCompleteCB()) {
+      Log(3, "CameraWaitThread::HandleCameraEvent_LineCounterMode: calling CB, port=%d\n", port);
+      callback(0, port);
+    } else {
+      Log(1, "CameraWaitThread::HandleCameraEvent_LineCounterMode: ERROR: callback is not assigned, port=%d\n", port);
+    }
+  }
+  // 7. The ejector, when the counter moved; the link is held while it is signalled.
+  if (counter.lastSeen.load(std::memory_order_relaxed) != counter.counter.load(std::memory_order_relaxed)) {
+    camera->WithEjector([&](Ejector& ejector) {
+      Log(3, "CameraWaitThread::HandleCameraEvent_LineCounterMode: signaling ejector, linecounter=%d, port=%d",
+          counter.counter.load(std::memory_order_relaxed), port);
+      ejector.Signal();
+    });
   }
 }

@@ -5,9 +5,10 @@
 //
 // Threads: host threads (and the wait thread itself, when a single grab ends) call StoreWaitCamera
 // and RemoveWaitCamera, host threads LetGoOf; the rest runs on the wait thread. mLock guards
-// mWaitList, mHandling, mHandledCount and mBusy.
+// mWaitList, mDraining, mHandling, mHandledCount and mBusy.
 // "Handling" a camera is the wait thread's own work on its result and buffers; it ends before the
-// host's completion callback is called and resumes after it only for a camera still listed.
+// host's completion callback is called. A stopped camera stays listed while it drains (BeginDrain),
+// without anybody waiting for it.
 // RemoveWaitCamera and LetGoOf called from another thread return once the wait thread is not
 // handling that camera, so its buffers can be freed right after; they never wait for a callback.
 
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <condition_variable>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "camera_sdk/WaitObject.h"
@@ -31,6 +33,11 @@ class CameraWaitThread {
 
   void StoreWaitCamera(Camera* camera);
   void RemoveWaitCamera(Camera* camera);
+  // A stopped camera stays listed until `deadlineMs` (os::ClockMs), so that results still arriving
+  // go back to its stream grabber; the thread serves every other camera meanwhile.
+  void BeginDrain(Camera* camera, int64_t deadlineMs);
+  // A grab started again while the camera drains: true when it is still listed.
+  bool CancelDrain(Camera* camera);
   // From a host thread: returns once a result of `camera` being handled now is done with, so
   // that the buffers that handling uses can go.
   void LetGoOf(Camera* camera);
@@ -45,10 +52,10 @@ class CameraWaitThread {
   // Adds the wait objects of the listed cameras and records which camera each index stands for.
   void AddWaitCameras(Pylon::WaitObjects& waitSet, std::vector<Camera*>& cameraOfIndex);
   Camera* GetWaitCamera(const std::vector<Camera*>& cameraOfIndex, int index);
+  // Lets go of the cameras whose drain time is over; the earliest deadline left, or 0.
+  int64_t ExpireDrains();
   // Ends the handling of the current camera (before a callback, and after every result).
   void EndHandling();
-  // After a callback: handles the camera again if it is still listed, else false.
-  bool ResumeHandling(Camera* camera);
   void HandleCameraEvent_FrameMode(Camera* camera);
   void HandleCameraEvent_LineCounterMode(Camera* camera);
 
@@ -56,6 +63,7 @@ class CameraWaitThread {
   Pylon::AlertableWaitObject mTerminateEvent{false, false};
   Pylon::AlertableWaitObject mNewCameraEvent{false, false};
   std::vector<Camera*> mWaitList;  // guarded by mLock; not owned
+  std::vector<std::pair<Camera*, int64_t>> mDraining;  // guarded by mLock: listed, stopped, until when
   Camera* mHandling = nullptr;     // guarded by mLock: the camera whose result is being handled
   uint64_t mHandledCount = 0;      // guarded by mLock: results handled, so a waiter sees one end
   bool mBusy = false;              // guarded by mLock: on a result, from its lookup to its callback's end

@@ -375,9 +375,9 @@ void Camera::CleanupOnClose() {
   mPort = -1;
   mOpen = false;
   MakeGrabbing(0);
-  // The wait thread may still be handling a result of this camera that it took before the grab
-  // stopped (a single frame): its buffer work ends before the buffers go.
-  if (mWaitThread != nullptr) mWaitThread->LetGoOf(this);
+  // Off the wait thread's list now (a stopped camera drains there a while), and its buffer work on
+  // a result of this camera taken before the stop ends before the buffers go.
+  if (mWaitThread != nullptr) mWaitThread->RemoveWaitCamera(this);
   // A row copy under way on another thread ends before the buffers go; later ones find the open
   // flag cleared above.
   std::unique_lock<std::mutex> rows(mRowLock);
@@ -441,20 +441,20 @@ bool Camera::MakeGrabbing(int mode) {
           Log(3, "Camera::MakeGrabbing: Continuous mode activated temporarily");
           continuous = true;
         }
-        // Start: listed with the wait thread before acquisition starts.
+        // Start: listed with the wait thread before acquisition starts (a camera still draining
+        // its last stop is listed already).
         mGrabbing = true;
-        mWaitThread->StoreWaitCamera(this);
+        if (!mWaitThread->CancelDrain(this)) mWaitThread->StoreWaitCamera(this);
         mCamera.AcquisitionMode.SetValue(continuous ? "Continuous" : "SingleFrame");
         mCamera.AcquisitionStart.Execute();
         return true;
       }
-      // Stop.
+      // Stop. Results still on their way for the next 500 ms go back to the stream grabber: the
+      // camera stays with the wait thread until then, and nobody waits for it.
       mCamera.AcquisitionStop.Execute();
+      if (mWaitThread != nullptr) mWaitThread->BeginDrain(this, os::ClockMs() + kDrainMs);
+      mGrabbing = false;
     }
-    // Outside the lock: the wait thread may stop this grab itself meanwhile.
-    os::Sleep(500);
-    if (mWaitThread != nullptr) mWaitThread->RemoveWaitCamera(this);
-    mGrabbing = false;
     return true;
   } catch (...) {
     // Never lets an exception out.

@@ -114,6 +114,9 @@ class Camera {
   // Passes a command event to the host's command callback (the ejector thread's only way out).
   void CmdCallback(const char* name, const char* value);
 
+  // How long a stopped camera's late results are still taken from it and given back.
+  static constexpr int kDrainMs = 500;
+
   bool Open(int port, int* imageSize);
   void Close();
   void CleanupOnClose();

@@ -72,6 +72,41 @@ TEST_F(Acquisition, TheFirstSingleGrabWithOverlapBringsItsImage) {
   driver.finalize();
 }
 
+// A stop no longer sleeps on the wait thread: single grabs, one after another, follow the camera.
+std::atomic<int> gSingleImages{0};
+DriverLibrary* gSingleDriver = nullptr;
+int gSingleRows = 0;
+void ReadSingleImage(int, int port) {
+  unsigned char row[64 * 3];  // RGB on the colour camera
+  for (int r = 0; r < gSingleRows; ++r) gSingleDriver->getCVLGrabRow(0, port, row, r, 0, 63);
+  ++gSingleImages;
+}
+
+TEST_F(Acquisition, SingleGrabsOneAfterAnotherFollowTheCamerasPaceInBothModes) {
+  Network("FreeRunning=1\nLineRate=48000\n", "FreeRunning=1\nLineRate=20000\n");
+  Settings("Mono", "Width=64\nHeight=512\n");
+  Settings("Colour", "Width=64\nHeight=8\nLineGrabbingMode=1\nLineCounterResolution=2\n");
+  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  gSingleDriver = &driver;
+  for (int port : {0, 1}) {
+    int size[2] = {0, 0};
+    ASSERT_EQ(driver.openCVLPort(0, port, port == 0 ? "Mono" : "Colour", size), 1) << HostLog::Messages();
+    gSingleRows = size[1];
+    gSingleImages = 0;
+    driver.setCompleteCallback(0, port, &ReadSingleImage);
+    // 48,000 lines/s make 94 frames of 512 lines a second; a stop that slept 500 ms allowed two.
+    const auto start = std::chrono::steady_clock::now();
+    for (int grab = 0; grab < 20; ++grab) {
+      ASSERT_EQ(driver.doCVLGrab(0, port), 1);
+      ASSERT_TRUE(WaitFor(gSingleImages, grab + 1, 3000)) << "grab " << grab << " brought no image";
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 4.0) << "20 single grabs on port " << port;
+    driver.closeCVLPort(0, port);
+  }
+  driver.finalize();
+}
+
 TEST_F(Acquisition, SingleGrabAndDecimationOnTheColourCamera) {
   Settings("Colour", "Width=8\nHeight=2\nUseDecimation=1\nDecimation=1\nUseBGR=1\n");
   ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
