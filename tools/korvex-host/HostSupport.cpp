@@ -23,7 +23,7 @@ bool Resolve(const os::DynamicLibrary& library, const char* name, F& function) {
 bool ResolveAll(const os::DynamicLibrary& library, DriverApi& api) {
   return Resolve(library, "initialize", api.initialize) && Resolve(library, "finalize", api.finalize) &&
          Resolve(library, "openCVLPort", api.openCVLPort) && Resolve(library, "closeCVLPort", api.closeCVLPort) &&
-         Resolve(library, "getCVLGrabRow", api.getCVLGrabRow) &&
+         Resolve(library, "doCVLGrab", api.doCVLGrab) && Resolve(library, "getCVLGrabRow", api.getCVLGrabRow) &&
          Resolve(library, "setCompleteCallback", api.setCompleteCallback) &&
          Resolve(library, "setCmdCallback", api.setCmdCallback) && Resolve(library, "getProperty", api.getProperty) &&
          Resolve(library, "setProperty", api.setProperty) &&

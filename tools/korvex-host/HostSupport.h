@@ -18,6 +18,7 @@ struct DriverApi {
   decltype(&::finalize) finalize = nullptr;
   decltype(&::openCVLPort) openCVLPort = nullptr;
   decltype(&::closeCVLPort) closeCVLPort = nullptr;
+  decltype(&::doCVLGrab) doCVLGrab = nullptr;
   decltype(&::getCVLGrabRow) getCVLGrabRow = nullptr;
   decltype(&::setCompleteCallback) setCompleteCallback = nullptr;
   decltype(&::setCmdCallback) setCmdCallback = nullptr;

@@ -5,6 +5,8 @@
 //   korvex-host [--library FILE] [--system-path DIR] [--out DIR] COMMAND
 //     list                         the cameras found
 //     grab CAMERA N                N frames in frame mode, written as PNG
+//     grab --single CAMERA N       N frames, one doCVLGrab each (no continuous switch), the first and
+//                                  the last written as PNG; frames per second beside the camera's
 //     linegrab CAMERA N            N images in line-counter mode, written as PNG; checks that the
 //                                  line-counter stamps continue without a gap and that the overlap
 //                                  rows repeat
@@ -135,6 +137,47 @@ class Host {
     return summary.errors == 0 ? 0 : 1;
   }
 
+  // One doCVLGrab per image, the next one as soon as the image is read: how many frames a second a
+  // host that grabs image by image gets, beside what the camera makes.
+  int GrabSingle(const char* camera, int count) {
+    int size[2];
+    if (!OpenFullWidth(camera, size, false)) return 1;
+    int pixelSize = 8;
+    mApi.getProperty(0, kPort, "PixelSize", &pixelSize);
+    const int bytesPerPixel = pixelSize / 8;
+    int lineRate = 0;
+    mApi.getProperty(0, kPort, "AcquisitionLineRateAbs", &lineRate);
+    std::printf("grab --single: %s, %d x %d, %d byte(s) per pixel, %d frames\n", camera, size[0], size[1],
+                bytesPerPixel, count);
+    Summary summary;
+    std::vector<unsigned char> pixels;
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < count; ++i) {
+      const int before = CallbackCount();
+      if (mApi.doCVLGrab(0, kPort) != 1 || !WaitForCallbacks(before + 1, 5000)) {
+        ++summary.errors;
+        break;
+      }
+      if (!ReadImage(pixels, size[0], size[1], bytesPerPixel, summary)) continue;
+      if (i == 0 || i == count - 1) {
+        const std::string path = mOut + "/" + FileStem(camera) + "-single-" + std::to_string(i) + ".png";
+        if (!WritePng(path, pixels, size[0], size[1], bytesPerPixel == 3)) ++summary.errors;
+      }
+      ++summary.images;
+      summary.lines += size[1];
+      Progress(i + 1, count);
+    }
+    summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    mApi.closeCVLPort(0, kPort);
+    const double got = summary.seconds > 0 ? summary.images / summary.seconds : 0.0;
+    const double made = size[1] > 0 ? static_cast<double>(lineRate) / size[1] : 0.0;
+    std::printf("single grabs: %.1f frames per second; the camera makes %.1f (%d lines/s over %d lines), "
+                "ratio %.2f\n",
+                got, made, lineRate, size[1], made > 0 ? got / made : 0.0);
+    PrintSummary(summary);
+    return summary.errors == 0 ? 0 : 1;
+  }
+
   int LineGrab(const char* camera, int count) {
     const int resolution = kResolution, height = kHeight, overlap = kOverlap;
     int size[2];
@@ -226,8 +269,8 @@ int Usage() {
   std::fprintf(stderr,
                "usage: korvex-host [--library FILE] [--system-path DIR] [--out DIR] [--offset STEPS]\n"
                "                   [--line-rate LINES] [--parent X11WINDOW] [--screenshot FILE] COMMAND\n"
-               "  list | grab CAMERA N | linegrab CAMERA N | get CAMERA PROPERTY | set CAMERA PROPERTY VALUE\n"
-               "  | conveyor CAMERA STEPS | configure CAMERA\n");
+               "  list | grab [--single] CAMERA N | linegrab CAMERA N | get CAMERA PROPERTY\n"
+               "  | set CAMERA PROPERTY VALUE | conveyor CAMERA STEPS | configure CAMERA\n");
   return 2;
 }
 
@@ -265,6 +308,9 @@ int main(int argc, char** argv) {
   }
   if (i >= argc) return Usage();
   const std::string command = argv[i];
+  // "grab --single CAMERA N": one doCVLGrab per image.
+  const bool single = command == "grab" && i + 1 < argc && std::strcmp(argv[i + 1], "--single") == 0;
+  if (single) ++i;
   const int rest = argc - i - 1;
   if ((command == "grab" || command == "linegrab" || command == "get" || command == "conveyor") && rest != 2) {
     return Usage();
@@ -312,7 +358,8 @@ int main(int argc, char** argv) {
     char** names = api.getCVLCameraConfigNames();
     for (int n = 0; names != nullptr && names[n] != nullptr; ++n) std::printf("  camera %d: %s\n", n, names[n]);
   } else if (command == "grab") {
-    result = host.Grab(argv[i + 1], std::atoi(argv[i + 2]));
+    const int count = std::atoi(argv[i + 2]);
+    result = single ? host.GrabSingle(argv[i + 1], count) : host.Grab(argv[i + 1], count);
   } else if (command == "linegrab") {
     result = host.LineGrab(argv[i + 1], std::atoi(argv[i + 2]));
   } else if (command == "get") {
