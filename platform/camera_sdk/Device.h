@@ -55,6 +55,10 @@ class KORVEX_SDK_API IPylonDevice {
   virtual IStreamGrabber* GetStreamGrabber(unsigned int index) = 0;
   // Null while the device is not open.
   virtual GenApi::INodeMap* GetNodeMap() = 0;
+  // The device dropped off the network: every further call on it fails. Its open stream grabber then
+  // returns each buffer still queued as a failed result (one without a buffer when none is queued),
+  // so that a waiter learns of it at once.
+  virtual bool IsRemoved() const = 0;
 };
 
 class KORVEX_SDK_API ITransportLayer {

@@ -239,6 +239,15 @@ void Requeue(Camera* camera, const Pylon::GrabResult& result) {
   camera->GetStreamGrabber()->QueueBuffer(result.Handle(), result.Context());
 }
 
+// A failed result of a device that dropped off the network: the camera learns of it (once) and its
+// grab ends; the buffer stays with the stream grabber, which cannot take it back any more.
+bool DeviceGone(Camera* camera) {
+  Pylon::IPylonDevice* device = camera->GetSdkCamera().GetDevice();
+  if (device == nullptr || !device->IsRemoved()) return false;
+  camera->DeviceRemoved();
+  return true;
+}
+
 }  // namespace
 
 void CameraWaitThread::HandleCameraEvent_FrameMode(Camera* camera) {
@@ -282,11 +291,12 @@ void CameraWaitThread::HandleCameraEvent_FrameMode(Camera* camera) {
           camera->GetPort());
     }
   } else {
-    // 4.
+    // 4. Counted and logged; back to the stream grabber, unless the device is gone.
     LogFailedResult(
         "CameraWaitThread::HandleCameraEvent_FrameMode: ERROR: grab result is not OK, count=%d,%d-%d-%d %d:%d:%d "
         "port=%d, [%s - %s]\n",
         camera, result, ++sFailureCount);
+    if (DeviceGone(camera)) return;
     Requeue(camera, result);
   }
 }
@@ -301,6 +311,7 @@ void CameraWaitThread::HandleCameraEvent_LineCounterMode(Camera* camera) {
         "CameraWaitThread::HandleCameraEvent_LineCounterMode: ERROR: grabbed not OK, count=%d,%d-%d-%d %d:%d:%d "
         "port=%d, [%s - %s]\n",
         camera, result, ++sFailureCount);
+    if (DeviceGone(camera)) return;
     try {
       Requeue(camera, result);
     } catch (const GenICam::GenericException& e) {

@@ -88,6 +88,7 @@ bool Camera::OpenSteps(int port, int* imageSize) {
   CameraParameters& parameters = *mParameters;
   // Device open, chunk mode off.
   mCamera.Open(Pylon::Stream | Pylon::Control | Pylon::Event);
+  mRemoved = false;
   mDeviceOpen = true;
   mCamera.ChunkModeActive.SetValue(false);
   // Stream grabber open.
@@ -417,6 +418,10 @@ bool Camera::Grab() {
     Log(1, "Camera::Grab: ERROR: camera is not open\n");
     return false;
   }
+  if (mRemoved) {
+    Log(1, "Camera::Grab: ERROR: the camera dropped off the network, open it again, port=%d\n", mPort.load());
+    return false;
+  }
   // An acquisition that does not start fails the grab: the host would wait for ever.
   if (!MakeGrabbing(1)) return false;
   Log(2, "Camera::Grab: leaving \n");
@@ -463,6 +468,15 @@ bool Camera::MakeGrabbing(int mode) {
     mGrabbing = false;
     return false;
   }
+}
+
+void Camera::DeviceRemoved() {
+  if (mRemoved.exchange(true)) return;
+  Log(1, "Camera::DeviceRemoved: ERROR: camera %s on port %d dropped off the network; its grabs end until it is "
+         "opened again\n",
+      mName.c_str(), mPort.load());
+  mContinuous = false;
+  MakeGrabbing(0);
 }
 
 bool Camera::SetContinuousGrab(bool on) {

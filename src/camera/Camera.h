@@ -73,6 +73,11 @@ class Camera {
   int GetPort() const { return mPort; }
   bool IsOpen() const { return mOpen; }
   bool IsGrabbing() const { return mGrabbing; }
+  // The camera dropped off the network: its grabs ended and fail until it is opened again.
+  bool IsRemoved() const { return mRemoved; }
+  // From the wait thread, when a failed result shows the device gone: logs it once, switches
+  // continuous acquisition off and ends the grab.
+  void DeviceRemoved();
   bool IsContinuous() const { return mContinuous; }
   bool IsColor() const { return (mDescriptor.kindFlags & CameraDescriptor::kColour) != 0; }
   bool FirstImageReceived() const { return mFirstImageReceived; }
@@ -156,6 +161,7 @@ class Camera {
   std::atomic<bool> mGrabbing{false};
   std::atomic<bool> mFirstImageReceived{false};
   std::atomic<bool> mOpen{false};
+  std::atomic<bool> mRemoved{false};
   std::string mName;
   std::atomic<int> mPort{-1};
   ImageBuffers mFrameBuffers;

@@ -145,7 +145,7 @@ TEST_F(Faults, AFailedChunkIsNotCountedSoTheStampsRunOnWithoutAGap) {
   driver.finalize();
 }
 
-TEST_F(Faults, AnUnpluggedCameraFallsSilentAndClosesCleanly) {
+TEST_F(Faults, AnUnpluggedCameraIsReportedAtOnceItsGrabsEndAndItClosesCleanly) {
   Network("FreeRunning=1\nLineRate=100000\n", "FreeRunning=0\n");
   Settings("Mono", "Width=64\nHeight=32\nLineGrabbingMode=1\nLineCounterResolution=16\n");
   ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
@@ -155,11 +155,16 @@ TEST_F(Faults, AnUnpluggedCameraFallsSilentAndClosesCleanly) {
   driver.setProperty(0, 0, "continuous", 1);
   ASSERT_TRUE(WaitForCallbacks(1));
   ASSERT_TRUE(Pylon::Virtual::Unplug(0));
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  const std::string reported = "Camera::DeviceRemoved: ERROR: camera Mono on port 0 dropped off the network";
+  for (int i = 0; i < 400 && !HostLog::Contains(reported); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_TRUE(HostLog::Contains(reported)) << HostLog::Messages();
   const int seen = Completed();
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(Completed(), seen);
-  int value = 0;
+  int value = 1;
+  ASSERT_EQ(driver.getProperty(0, 0, "continuous", &value), 1);
+  EXPECT_EQ(value, 0) << "no continuous acquisition any more";
+  EXPECT_EQ(driver.doCVLGrab(0, 0), 0);
   EXPECT_EQ(driver.getProperty(0, 0, "Gain", &value), 0) << "the device is gone";
   driver.closeCVLPort(0, 0);
   EXPECT_EQ(driver.openCVLPort(0, 0, "Mono", size), 0);

@@ -135,7 +135,8 @@ void VirtualStreamGrabber::CancelGrab() {
 
 bool VirtualStreamGrabber::RetrieveResult(GrabResult& result) {
   std::lock_guard<std::recursive_mutex> guard(mCamera.Lock());
-  Check();
+  // The failed results of a removed device can still be taken; nothing else works any more.
+  if (!mCamera.IsUnplugged() || mResults.empty()) Check();
   if (mResults.empty()) return false;
   result = mResults.front();
   mResults.pop_front();
@@ -165,9 +166,28 @@ void VirtualStreamGrabber::AddResult(const GrabResult& result) {
   mWaitObject.Signal();
 }
 
-void VirtualStreamGrabber::DropResults() {
-  mResults.clear();
-  mWaitObject.Reset();
+void VirtualStreamGrabber::FailQueued(const std::string& description) {
+  if (!mOpen) return;
+  // With no buffer queued (all of them with the host), one result without a buffer carries the news.
+  if (mQueue.empty()) {
+    GrabResult result;
+    result.mStatus = Failed;
+    result.mErrorCode = 0xE1000001;
+    result.mErrorDescription = description;
+    AddResult(result);
+  }
+  while (!mQueue.empty()) {
+    const Queued queued = mQueue.front();
+    mQueue.pop_front();
+    GrabResult result;
+    result.mStatus = Failed;
+    result.mHandle = queued.handle;
+    result.mContext = queued.context;
+    result.mBuffer = mRegistered[queued.handle].first;
+    result.mErrorCode = 0xE1000001;
+    result.mErrorDescription = description;
+    AddResult(result);
+  }
 }
 
 void VirtualStreamGrabber::Reset() {
@@ -456,8 +476,13 @@ void VirtualCamera::Unplug() {
   std::lock_guard<std::recursive_mutex> guard(mLock);
   mUnplugged = true;
   mAcquiring = false;
-  mGrabber.DropResults();
+  mGrabber.FailQueued("The device has been removed: " + mConfig.friendlyName);
   mProducerWake.notify_all();
+}
+
+bool VirtualCamera::IsUnplugged() const {
+  std::lock_guard<std::recursive_mutex> guard(mLock);
+  return mUnplugged;
 }
 
 int64_t VirtualCamera::DroppedFrames() const {

@@ -72,9 +72,9 @@ class VirtualStreamGrabber : public IStreamGrabber {
   void* Memory(StreamBufferHandle handle) const;
   void AddResult(const GrabResult& result);
   void Reset();  // the device closed: everything is dropped
-  // The device is gone: pending results are lost and the wait object falls silent, so that no
-  // waiter is woken for results it can no longer retrieve.
-  void DropResults();
+  // The device is gone: every buffer still queued comes back as a failed result (retrievable
+  // still), or one failed result without a buffer when none is queued; it wakes the waiter.
+  void FailQueued(const std::string& description);
 
  private:
   void Check() const;
@@ -120,6 +120,7 @@ class VirtualCamera : public NodeContext {
   void InjectFailedResults(int count);
   void SetNodeFailure(const std::string& node, const char* description);
   void Unplug();
+  bool IsUnplugged() const;
   int64_t DroppedFrames() const;
   int64_t LinesAcquired() const;
   int64_t LastCompletionNs() const { return mLastCompletionNs.load(); }

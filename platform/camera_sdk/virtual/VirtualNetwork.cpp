@@ -136,6 +136,7 @@ class VirtualDevice : public IPylonDevice {
   unsigned int GetNumStreamGrabberChannels() const override { return 1; }
   IStreamGrabber* GetStreamGrabber(unsigned int index) override { return index == 0 ? &mCamera->Grabber() : nullptr; }
   GenApi::INodeMap* GetNodeMap() override { return mOpen ? &mCamera->Nodes() : nullptr; }
+  bool IsRemoved() const override { return mCamera->IsUnplugged(); }
 
  private:
   std::shared_ptr<Network> mNetwork;
