@@ -107,6 +107,42 @@ TEST_F(Acquisition, SingleGrabsOneAfterAnotherFollowTheCamerasPaceInBothModes) {
   driver.finalize();
 }
 
+// The streaming camera's images, read whole (the chunks go back to the camera only then).
+void ReadStreamedImage(int, int port) {
+  unsigned char row[64 * 3];
+  for (int r = 0; r < 512; ++r) gSingleDriver->getCVLGrabRow(0, port, row, r, 0, 63);
+  GrabFixture::OnComplete(0, port);
+}
+
+// One camera's single grabs never hold up another: the colour camera streams line-counter chunks
+// while the host single-grabs the mono camera, and the virtual camera loses none of them.
+TEST_F(Acquisition, ACameraStreamsWithoutLossWhileAnotherSingleGrabs) {
+  Network("FreeRunning=1\nLineRate=48000\n", "FreeRunning=1\nLineRate=20000\n");
+  Settings("Mono", "Width=64\nHeight=512\n");
+  Settings("Colour", "Width=64\nHeight=512\nLineGrabbingMode=1\nLineCounterResolution=64\n");
+  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  gSingleDriver = &driver;
+  int size[2] = {0, 0};
+  ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1) << HostLog::Messages();
+  gSingleRows = size[1];
+  ASSERT_EQ(driver.openCVLPort(0, 1, "Colour", size), 1) << HostLog::Messages();
+  driver.setCompleteCallback(0, 0, &ReadSingleImage);
+  driver.setCompleteCallback(0, 1, &ReadStreamedImage);
+  ASSERT_EQ(driver.setProperty(0, 1, "continuous", 1), 1);
+  gSingleImages = 0;
+  const int64_t dropped = Pylon::Virtual::DroppedFrames(1);
+  for (int grab = 0; grab < 10; ++grab) {
+    ASSERT_EQ(driver.doCVLGrab(0, 0), 1);
+    ASSERT_TRUE(WaitFor(gSingleImages, grab + 1, 3000)) << "grab " << grab;
+  }
+  EXPECT_EQ(Pylon::Virtual::DroppedFrames(1), dropped) << "chunks lost on the streaming camera";
+  EXPECT_GT(Completed(), 0);
+  driver.setProperty(0, 1, "continuous", 0);
+  driver.closeCVLPort(0, 1);
+  driver.closeCVLPort(0, 0);
+  driver.finalize();
+}
+
 TEST_F(Acquisition, SingleGrabAndDecimationOnTheColourCamera) {
   Settings("Colour", "Width=8\nHeight=2\nUseDecimation=1\nDecimation=1\nUseBGR=1\n");
   ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
