@@ -1,6 +1,7 @@
 #include "Conveyor.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -368,7 +369,11 @@ bool PrepareConveyorRig(const ConveyorOptions& options) {
   const std::string cards = options.rigDirectory + "/cards.ini";
   std::ofstream(network) << "[mono]\nFullName=Basler raL2048-48gm#21000001\n"
                          << "FriendlyName=Basler raL2048-48gm (21000001)\nPattern=conveyor\n"
-                         << "LineRate=" << options.lineRate << "\nGroundTruth=" << GroundTruthPath(options) << "\n";
+                         << "LineRate=" << options.lineRate << "\nGroundTruth=" << GroundTruthPath(options) << "\n"
+                         << (options.singleGrab.empty()
+                                 ? std::string()
+                                 : "[second]\nFullName=Basler raL2048-48gm#21000003\nFriendlyName=" +
+                                       options.singleGrab + "\nPattern=ramp\nLineRate=48000\n");
   std::ofstream(cards) << "[Device0]\nTrace=" << TracePath(options) << "\n";
   if (!std::ifstream(network) || !std::ifstream(cards)) {
     std::fprintf(stderr, "korvex-host: cannot write the conveyor rig into %s\n", options.rigDirectory.c_str());
@@ -378,6 +383,65 @@ bool PrepareConveyorRig(const ConveyorOptions& options) {
   setenv("KORVEX_DAQ", cards.c_str(), 1);
   return true;
 }
+
+namespace {
+
+// The second camera of twocams: single grabs, one after another, each image read whole.
+class SingleGrabber {
+ public:
+  SingleGrabber(DriverApi& api, const std::string& camera) : mApi(api) {
+    int size[2] = {0, 0};
+    if (camera.empty() || mApi.openCVLPort(0, kSecondPort, camera.c_str(), size) != 1) return;
+    sRows = size[1];
+    sWidth = size[0];
+    sApi = &api;
+    sImages = 0;
+    mApi.setCompleteCallback(0, kSecondPort, &OnImage);
+    mOpen = true;
+    mStart = std::chrono::steady_clock::now();
+    mThread = std::thread([this] {
+      while (!mStop) {
+        const int before = sImages;
+        if (mApi.doCVLGrab(0, kSecondPort) != 1) break;
+        for (int i = 0; i < 2000 && sImages == before && !mStop; ++i) {
+          std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+      }
+    });
+  }
+  bool IsOpen() const { return mOpen; }
+  // Stops grabbing, closes the port and prints what it got.
+  void Finish() {
+    if (!mOpen) return;
+    mStop = true;
+    mThread.join();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - mStart).count();
+    mApi.closeCVLPort(0, kSecondPort);
+    std::printf("  %-44s %12s %12s\n", "single grabs on the second camera", "",
+                (std::to_string(sImages.load()) + " (" + std::to_string(static_cast<int>(sImages / seconds)) + "/s)")
+                    .c_str());
+    mOpen = false;
+  }
+
+ private:
+  static constexpr int kSecondPort = 1;
+  static void OnImage(int, int port) {
+    std::vector<unsigned char> row(static_cast<std::size_t>(sWidth) * 3);
+    for (int r = 0; r < sRows; ++r) sApi->getCVLGrabRow(0, port, row.data(), r, 0, sWidth - 1);
+    ++sImages;
+  }
+  static inline DriverApi* sApi = nullptr;
+  static inline int sRows = 0;
+  static inline int sWidth = 0;
+  static inline std::atomic<int> sImages{0};
+  DriverApi& mApi;
+  bool mOpen = false;
+  std::atomic<bool> mStop{false};
+  std::chrono::steady_clock::time_point mStart;
+  std::thread mThread;
+};
+
+}  // namespace
 
 int RunConveyor(DriverApi& api, const ConveyorOptions& options) {
   const char* camera = options.camera.c_str();
@@ -406,6 +470,17 @@ int RunConveyor(DriverApi& api, const ConveyorOptions& options) {
   std::printf("conveyor: %s, %d pixels, %d lines a second, %d lines a counter step, %d-line images; the ejector %d "
               "steps downstream\n",
               camera, size[0], options.lineRate, kResolution, size[1], options.offset);
+
+  // twocams: the second camera single-grabs on its own thread all through the run.
+  SingleGrabber second(api, options.singleGrab);
+  if (!options.singleGrab.empty()) {
+    if (!second.IsOpen()) {
+      std::fprintf(stderr, "korvex-host: cannot open %s (see the log)\n", options.singleGrab.c_str());
+      api.closeCVLPort(0, kPort);
+      return 1;
+    }
+    std::printf("twocams: %s single-grabbed on port 1 all the while\n", options.singleGrab.c_str());
+  }
 
   Inspection inspection(size[0]);
   std::vector<unsigned char> row(static_cast<std::size_t>(size[0]));
@@ -441,6 +516,7 @@ int RunConveyor(DriverApi& api, const ConveyorOptions& options) {
     }
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  second.Finish();
   api.setProperty(0, kPort, "continuous", 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the ejector's last pass
   // Back to frame mode without the ejector, so that the camera is found as it was.

@@ -16,6 +16,7 @@ struct ConveyorOptions {
   int lineRate = 40000;      // belt lines per second
   std::string rigDirectory;  // the rig's files: network, cards, ground truth, trace, plot data
   std::string out;           // where the pictures go
+  std::string singleGrab;    // a second camera single-grabbed on port 1 all the while (twocams), or ""
 };
 
 // Writes the rig's camera network (with its ground-truth file) and card file (with its trace) and

@@ -17,6 +17,8 @@
 //                                  the belt at --line-rate lines a second (default 40000);
 //                                  the rig (a virtual network and card of its own) is set up under
 //                                  the system path
+//     twocams CAMERA OTHER STEPS   the conveyor inspection on CAMERA while OTHER is single-grabbed on
+//                                  port 1 all the while: lost chunks and the ejector's latency
 //     configure CAMERA             the camera's configuration dialog on the display (above the
 //                                  X11 window --parent, if given); prints what OK stored. With
 //                                  --screenshot FILE the dialog's picture is written and the
@@ -270,7 +272,8 @@ int Usage() {
                "usage: korvex-host [--library FILE] [--system-path DIR] [--out DIR] [--offset STEPS]\n"
                "                   [--line-rate LINES] [--parent X11WINDOW] [--screenshot FILE] COMMAND\n"
                "  list | grab [--single] CAMERA N | linegrab CAMERA N | get CAMERA PROPERTY\n"
-               "  | set CAMERA PROPERTY VALUE | conveyor CAMERA STEPS | configure CAMERA\n");
+               "  | set CAMERA PROPERTY VALUE | conveyor CAMERA STEPS | twocams CAMERA OTHER STEPS\n"
+               "  | configure CAMERA\n");
   return 2;
 }
 
@@ -315,10 +318,10 @@ int main(int argc, char** argv) {
   if ((command == "grab" || command == "linegrab" || command == "get" || command == "conveyor") && rest != 2) {
     return Usage();
   }
-  if (command == "set" && rest != 3) return Usage();
+  if ((command == "set" || command == "twocams") && rest != 3) return Usage();
   if (command == "configure" && rest != 1) return Usage();
   if (command != "list" && command != "grab" && command != "linegrab" && command != "get" && command != "set" &&
-      command != "conveyor" && command != "configure") {
+      command != "conveyor" && command != "twocams" && command != "configure") {
     return Usage();
   }
 
@@ -335,8 +338,9 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(out, ignored);
   SetLogFile(systemPath + "/korvex-host.log");
   ConveyorOptions conveyor;
-  if (command == "conveyor") {
+  if (command == "conveyor" || command == "twocams") {
     conveyor.camera = argv[i + 1];
+    if (command == "twocams") conveyor.singleGrab = argv[++i + 1];
     conveyor.steps = std::atol(argv[i + 2]);
     conveyor.offset = offset;
     conveyor.lineRate = lineRate;
@@ -364,7 +368,7 @@ int main(int argc, char** argv) {
     result = host.LineGrab(argv[i + 1], std::atoi(argv[i + 2]));
   } else if (command == "get") {
     result = host.Get(argv[i + 1], argv[i + 2]);
-  } else if (command == "conveyor") {
+  } else if (command == "conveyor" || command == "twocams") {
     result = RunConveyor(api, conveyor);
   } else if (command == "configure") {
     configure.camera = argv[i + 1];
