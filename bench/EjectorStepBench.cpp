@@ -176,6 +176,71 @@ void BM_Ejector_ChunkToPortWrite(benchmark::State& run) {
 }
 BENCHMARK(BM_Ejector_ChunkToPortWrite)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// The same, with a second camera on port 1 that the host single-grabs as fast as it can on another
+// thread (argument 1), beside the second camera open and idle (argument 0): one camera's grabs and
+// stops must not delay the other's ejector. The host reads the second camera's images on its own
+// thread, not in the callback, which runs on the wait thread that serves both cameras.
+std::atomic<int> gSecondImages{0};
+void CountSecondImage(int, int) { ++gSecondImages; }
+
+void BM_Ejector_ChunkToPortWrite_BesideSingleGrabs(benchmark::State& run) {
+  prctl(PR_SET_TIMERSLACK, 1);
+  const bool grabbing = run.range(0) != 0;
+  Camera* camera = OpenEjectorCamera("FreeRunning=0\n[second]\nFullName=Basler raL2048-48gm#3\nFriendlyName=Second\n"
+                                     "Pattern=none\nLineRate=48000\n",
+                                     "Height=1\nLineCounterResolution=1\n[Second]\nWidth=2048\nHeight=512\n");
+  Ejector* ejector = camera != nullptr ? camera->GetEjector() : nullptr;
+  int size[2];
+  if (ejector == nullptr || openCVLPort(0, 1, "Second", size) != 1) {
+    run.SkipWithError("the cameras did not open");
+    return;
+  }
+  daq::VirtualCard* card = daq::FindCard(0);
+  setCompleteCallback(0, 0, &ReadOneRow);
+  setCompleteCallback(0, 1, &CountSecondImage);
+  setProperty(0, 0, "continuous", 1);
+  std::atomic<bool> stop{false};
+  gSecondImages = 0;
+  std::thread second([&] {
+    std::vector<unsigned char> row(2048);
+    while (grabbing && !stop) {
+      const int before = gSecondImages;
+      if (doCVLGrab(0, 1) != 1) break;
+      SleepUntil([&] { return gSecondImages != before || stop; });
+      for (int r = 0; r < 512 && !stop; ++r) getCVLGrabRow(0, 1, row.data(), r, 0, 2047);
+    }
+  });
+  constexpr int kShortSteps = kSteps / 10;
+  std::vector<int64_t> latencies;
+  latencies.reserve(kShortSteps);
+  for (auto _ : run) {
+    for (int i = 0; i < kShortSteps; ++i) {
+      card->ClearHistory();
+      const int line = (ejector->GetCurrentLine() + 1) % Ejector::kLines;
+      if (Pylon::Virtual::ProduceFrames(0, 1) != 1) break;
+      SleepUntil([&] { return ejector->GetCurrentLine() == line; });
+      const std::vector<daq::PortWrite> writes = card->History();
+      if (!writes.empty()) latencies.push_back(writes.front().timeNs - Pylon::Virtual::LastCompletionNs(0));
+    }
+  }
+  stop = true;
+  second.join();
+  run.counters["second_camera_grabs"] = gSecondImages.load();
+  setProperty(0, 0, "continuous", 0);
+  closeCVLPort(0, 1);
+  CloseEjectorCamera();
+  if (latencies.size() != static_cast<std::size_t>(kShortSteps)) {
+    run.SkipWithError("a step wrote nothing");
+    return;
+  }
+  ReportLatencies(run, latencies);
+}
+BENCHMARK(BM_Ejector_ChunkToPortWrite_BesideSingleGrabs)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
 namespace paced {
 
 constexpr int kAhead = 4000;  // lines booked ahead of the counter
