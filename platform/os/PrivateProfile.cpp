@@ -228,6 +228,15 @@ std::vector<std::string> GetPrivateProfileSectionNames(const char* fileName) {
   return names;
 }
 
+const std::string* FindPrivateProfileKey(const std::vector<std::pair<std::string, std::string>>& keys,
+                                         const char* key) {
+  if (key == nullptr) return nullptr;
+  for (const auto& entry : keys) {
+    if (SameName(entry.first, key)) return &entry.second;
+  }
+  return nullptr;
+}
+
 std::vector<std::pair<std::string, std::string>> GetPrivateProfileSection(const char* section, const char* fileName) {
   std::vector<std::pair<std::string, std::string>> keys;
   std::string content;

@@ -29,6 +29,11 @@ std::vector<std::string> GetPrivateProfileSectionNames(const char* fileName);
 // when the file or the section is missing.
 std::vector<std::pair<std::string, std::string>> GetPrivateProfileSection(const char* section, const char* fileName);
 
+// The value of the first key of that name in a section read by GetPrivateProfileSection, matched
+// as GetPrivateProfileString matches it; null when there is none.
+const std::string* FindPrivateProfileKey(const std::vector<std::pair<std::string, std::string>>& keys,
+                                         const char* key);
+
 // Sets key=value in the section. A null value removes the key; a null key removes the section.
 // Line breaks inside the value become blanks, so a value can never add lines of its own.
 // False when the arguments are unusable or the file cannot be written; the old file then stays.

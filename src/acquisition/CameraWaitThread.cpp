@@ -145,12 +145,15 @@ int64_t CameraWaitThread::ExpireDrains() {
   }
 }
 
-void CameraWaitThread::EndHandling() {
+void CameraWaitThread::EndHandling(bool resultDone) {
   {
     std::lock_guard<std::mutex> guard(mLock);
-    if (mHandling == nullptr) return;
-    mHandling = nullptr;
-    ++mHandledCount;
+    if (mHandling == nullptr && !resultDone) return;
+    if (mHandling != nullptr) {
+      mHandling = nullptr;
+      ++mHandledCount;
+    }
+    if (resultDone) mBusy = false;
   }
   mHandled.notify_all();
 }
@@ -212,12 +215,7 @@ int CameraWaitThread::ThreadMain() {
       } catch (...) {
         // dropped: the thread goes on with the next result
       }
-      EndHandling();
-      {
-        std::lock_guard<std::mutex> guard(mLock);
-        mBusy = false;
-      }
-      mHandled.notify_all();
+      EndHandling(true);
     } catch (...) {
       // a stale index: dropped
     }

@@ -54,8 +54,9 @@ class CameraWaitThread {
   Camera* GetWaitCamera(const std::vector<Camera*>& cameraOfIndex, int index);
   // Lets go of the cameras whose drain time is over; the earliest deadline left, or 0.
   int64_t ExpireDrains();
-  // Ends the handling of the current camera (before a callback, and after every result).
-  void EndHandling();
+  // Ends the handling of the current camera (before a callback, and after every result); with
+  // `resultDone` the thread is also done with the result, callback included.
+  void EndHandling(bool resultDone = false);
   void HandleCameraEvent_FrameMode(Camera* camera);
   void HandleCameraEvent_LineCounterMode(Camera* camera);
 

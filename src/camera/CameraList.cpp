@@ -2,8 +2,8 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <memory>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <string>
@@ -196,12 +196,18 @@ Camera* CameraList::GetByName(const char* name) {
   throw "Err";
 }
 
-Camera* CameraList::GetByPort(int port) {
-  // -1 marks a closed camera: no host port may reach one.
+void CameraList::NoCameraOnPort(int port) {
   if (!IsValidPort(port)) {
     Log(1, "CameraList::GetByPort: ERROR: port %d is out of range 0..%d\n", port, kPorts - 1);
-    throw "Err";
+  } else {
+    Log(1, "CameraList::GetByPort: ERROR: could not find camera on port %d\n", port);
   }
+  throw "Err";
+}
+
+Camera* CameraList::GetByPort(int port) {
+  // -1 marks a closed camera: no host port may reach one.
+  if (!IsValidPort(port)) NoCameraOnPort(port);
   for (std::size_t index = 0; index < mCameras.size(); ++index) {
     Camera* camera = mCameras[index];
     if (camera == nullptr) {
@@ -215,8 +221,7 @@ Camera* CameraList::GetByPort(int port) {
       return camera;
     }
   }
-  Log(1, "CameraList::GetByPort: ERROR: could not find camera on port %d\n", port);
-  throw "Err";
+  NoCameraOnPort(port);
 }
 
 Camera* CameraList::FindEjectorCamera(const Ejector* ejector) {

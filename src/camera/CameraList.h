@@ -51,6 +51,8 @@ class CameraList {
   bool IsCameraAvailable(const char* name);
   Camera* GetByName(const char* name);
   Camera* GetByPort(int port);
+  // The lookup's failure for a port no camera holds (or outside the range): logs and throws "Err".
+  [[noreturn]] static void NoCameraOnPort(int port);
   // Port numbers a host may use: 0 to getCVLMaxNoOfPorts() - 1.
   static constexpr int kPorts = 20;
   static bool IsValidPort(int port) { return port >= 0 && port < kPorts; }

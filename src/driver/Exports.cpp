@@ -31,16 +31,23 @@ const char* const kDriverVersion = "1,0,1,41";
 // Copies "error" with the copy limit resultSize - 1; a buffer of no size gets nothing.
 void WriteErrorResult(char* result, int resultSize) { CopyLimited(result, "error", resultSize); }
 
-// The camera on the port. A driver not started has no camera on any port.
-Camera* CameraOnPort(const CameraList::Use& list, int portNo) {
-  if (list) return list->GetByPort(portNo);
-  if (!CameraList::IsValidPort(portNo)) {
-    Log(1, "CameraList::GetByPort: ERROR: port %d is out of range 0..%d\n", portNo, CameraList::kPorts - 1);
-  } else {
-    Log(1, "CameraList::GetByPort: ERROR: could not find camera on port %d\n", portNo);
+// The camera on the port, held for the call: the last finalize waits for it. A driver not started
+// has no camera on any port.
+class PortCamera {
+ public:
+  explicit PortCamera(int portNo) : mCamera(Find(mList, portNo)) {}
+  Camera* operator->() const { return mCamera; }
+  Camera& operator*() const { return *mCamera; }
+
+ private:
+  static Camera* Find(const CameraList::Use& list, int portNo) {
+    if (!list) CameraList::NoCameraOnPort(portNo);
+    return list->GetByPort(portNo);
   }
-  throw "Err";
-}
+
+  CameraList::Use mList;  // first: it is taken before the lookup and let go after the call
+  Camera* mCamera;
+};
 
 // The last finalize's teardown, also run when the process ends or the library is unloaded while
 // the driver is still started: no driver thread may outlive the cameras, the card or the code it
@@ -217,8 +224,7 @@ KORVEX_EXPORT int openCVLPort(int grabberNo, int portNo, const char* cameraName,
 KORVEX_EXPORT void closeCVLPort(int grabberNo, int portNo) {
   try {
     Log(2, "closeCVLPort: entering grabberNo=%d, portNo=%d\n", grabberNo, portNo);
-    CameraList::Use list;
-    CameraOnPort(list, portNo)->Close();
+    PortCamera(portNo)->Close();
   } catch (const GenICam::GenericException& e) {
     Log(1, "closeCVLPort: GenICam --EXCEPTION occured   %s\n", e.GetDescription());
   } catch (...) {
@@ -230,8 +236,7 @@ KORVEX_EXPORT void closeCVLPort(int grabberNo, int portNo) {
 KORVEX_EXPORT int doCVLGrab(int grabberNo, int portNo) {
   try {
     Log(2, "doCVLGrab entering grabberNo=%d portNo=%d\n", grabberNo, portNo);
-    CameraList::Use list;
-    if (CameraOnPort(list, portNo)->Grab()) {
+    if (PortCamera(portNo)->Grab()) {
       Log(2, "doCVLGrab: leaving grabberNo=%d portNo=%d\n", grabberNo, portNo);
       return 1;
     }
@@ -253,8 +258,7 @@ KORVEX_EXPORT int getCVLGrabRow(int grabberNo, int portNo, void* destination, in
           row, firstColumn, lastColumn, portNo);
       return 0;
     }
-    CameraList::Use list;
-    if (!DeliverRow(*CameraOnPort(list, portNo), destination, row, firstColumn, lastColumn)) return 0;
+    if (!DeliverRow(*PortCamera(portNo), destination, row, firstColumn, lastColumn)) return 0;
     Log(4, "getCVLGrabRow: leaving row=%d  grabberNo=%d  portNo=%d\n", row, grabberNo, portNo);
     return 1;
   } catch (const GenICam::GenericException& e) {
@@ -268,8 +272,7 @@ KORVEX_EXPORT int getCVLGrabRow(int grabberNo, int portNo, void* destination, in
 KORVEX_EXPORT int setCompleteCallback(int grabberNo, int portNo, CompleteCallback cb) {
   try {
     Log(2, "setCompleteCallback: entering grabberNo=%d   portNo=%d\n", grabberNo, portNo);
-    CameraList::Use list;
-    CameraOnPort(list, portNo)->SetCompleteCB(cb);
+    PortCamera(portNo)->SetCompleteCB(cb);
     Log(2, "setCompleteCallback: leaving grabberNo=%d   portNo=%d\n", grabberNo, portNo);
     return 1;
   } catch (...) {
@@ -281,8 +284,7 @@ KORVEX_EXPORT int setCompleteCallback(int grabberNo, int portNo, CompleteCallbac
 KORVEX_EXPORT int setCmdCallback(int grabberNo, int portNo, CommandCallback cb) {
   try {
     Log(2, "setCmdCallback: entering grabberNo=%d   portNo=%d\n", grabberNo, portNo);
-    CameraList::Use list;
-    CameraOnPort(list, portNo)->SetCmdCompleteCB(cb);
+    PortCamera(portNo)->SetCmdCompleteCB(cb);
     Log(2, "setCmdCallback: leaving grabberNo=%d   portNo=%d\n", grabberNo, portNo);
     return 1;
   } catch (...) {
@@ -301,8 +303,7 @@ KORVEX_EXPORT int execCmd(int grabberNo, int portNo, const char* command, const 
       WriteErrorResult(result, resultSize);
       return 0;
     }
-    CameraList::Use list;
-    CameraOnPort(list, portNo)->ExecCmd(command, arguments, result, resultSize);
+    PortCamera(portNo)->ExecCmd(command, arguments, result, resultSize);
     Log(2, "execCmd: leaving grabberNo=%d   portNo=%d\n", grabberNo, portNo);
     return 1;
   } catch (...) {
@@ -320,8 +321,7 @@ KORVEX_EXPORT int getProperty(int grabberNo, int portNo, const char* property, i
       Log(1, "getProperty: ERROR: property name or value pointer is null, portNo=%d\n", portNo);
       return 0;
     }
-    CameraList::Use list;
-    return CameraOnPort(list, portNo)->GetProperty(property, value) ? 1 : 0;
+    return PortCamera(portNo)->GetProperty(property, value) ? 1 : 0;
   } catch (const GenICam::GenericException& e) {
     Log(1, "getProperty: GenICam --EXCEPTION occured : %s\n", e.GetDescription());
   } catch (...) {
@@ -338,8 +338,7 @@ KORVEX_EXPORT int setProperty(int grabberNo, int portNo, const char* property, i
       Log(1, "setProperty: ERROR: property name is null, portNo=%d\n", portNo);
       return 0;
     }
-    CameraList::Use list;
-    return CameraOnPort(list, portNo)->SetProperty(property, value) ? 1 : 0;
+    return PortCamera(portNo)->SetProperty(property, value) ? 1 : 0;
   } catch (const GenICam::GenericException& e) {
     Log(1, "setProperty: GenICam --EXCEPTION occured : %s\n", e.GetDescription());
   } catch (...) {
@@ -355,8 +354,7 @@ KORVEX_EXPORT int getPropertyRange(int grabberNo, int portNo, const char* proper
       Log(1, "getPropertyRange: ERROR: property name or range pointer is null, portNo=%d\n", portNo);
       return 0;
     }
-    CameraList::Use list;
-    if (CameraOnPort(list, portNo)->GetRange(property, minimum, maximum)) {
+    if (PortCamera(portNo)->GetRange(property, minimum, maximum)) {
       Log(2, "getPropertyRange: leaving grabberNo=%d   portNo=%d\n", grabberNo, portNo);
       return 1;
     }
@@ -370,7 +368,7 @@ KORVEX_EXPORT int getPropertyRange(int grabberNo, int portNo, const char* proper
 
 KORVEX_EXPORT char** getCVLCameraConfigNames(void) {
   try {
-    // The array outlives this call: it stays valid until the next call or the last finalize.
+    // The array outlives this call: the same one is handed out until the last finalize.
     CameraList::Use list;
     return list ? list->GetNameArray() : gNoNames;
   } catch (...) {
@@ -381,7 +379,7 @@ KORVEX_EXPORT char** getCVLCameraConfigNames(void) {
 
 KORVEX_EXPORT int getCVLMaxNoOfGrabbers(void) { return 1; }
 
-KORVEX_EXPORT int getCVLMaxNoOfPorts(void) { return 20; }
+KORVEX_EXPORT int getCVLMaxNoOfPorts(void) { return CameraList::kPorts; }
 
 KORVEX_EXPORT int getCVLNoOfSupportedCameras(void) {
   CameraList::Use list;

@@ -1,6 +1,5 @@
 #include "CameraParameters.h"
 
-#include <cctype>
 #include <mutex>
 #include <stdexcept>
 #include <string_view>
@@ -211,23 +210,6 @@ int CameraParameters::GetBufferLines() const {
 
 bool CameraParameters::Load() { return Load(DriverState::Get().GetConfigFilePath()); }
 
-namespace {
-
-// The value of the section's first key of that name, as GetPrivateProfileString finds it.
-const std::string* FindKey(const std::vector<std::pair<std::string, std::string>>& keys, const std::string& name) {
-  for (const auto& entry : keys) {
-    if (entry.first.size() != name.size()) continue;
-    bool same = true;
-    for (std::size_t i = 0; same && i < name.size(); ++i) {
-      same = std::tolower(static_cast<unsigned char>(entry.first[i])) == std::tolower(static_cast<unsigned char>(name[i]));
-    }
-    if (same) return &entry.second;
-  }
-  return nullptr;
-}
-
-}  // namespace
-
 bool CameraParameters::Load(const std::string& fileName) {
   // The file is read before the lock is taken, its two sections once: readers of the set (the
   // grab and ejector threads) wait only for the values to be stored.
@@ -242,7 +224,7 @@ bool CameraParameters::Load(const std::string& fileName) {
   for (Param_& parameter : mParameters) {
     if (!parameter.persistent) continue;
     if (!parameter.enabled) continue;
-    const std::string* value = FindKey(parameter.global ? general : own, parameter.name);
+    const std::string* value = os::FindPrivateProfileKey(parameter.global ? general : own, parameter.name.c_str());
     if (value == nullptr) continue;  // the default is the current value
     // Values longer than 255 characters are cut, as the private-profile read with its buffer cuts them.
     parameter.set_string(value->substr(0, 255), false);

@@ -122,10 +122,11 @@ class CameraParameters {
     bool boolean = false;
     double floating = 0;
     std::string text;
-    std::string valueText;  // get_string, for the log
+    std::string valueText;  // get_string, for the log (only when asked for)
   };
-  // The parameter of that name, copied out; false when there is none.
-  bool Bind(const std::string& key, NodeBinding& binding) const;
+  // The parameter of that name, copied out (with its value as text when asked); false when there
+  // is none.
+  bool Bind(const std::string& key, NodeBinding& binding, bool withText) const;
   void SetSelector(GenApi::INode* node, const NodeBinding& binding);
   // By name, so that no reference is held across the camera's calls (which run without the lock).
   // False when the camera did not take the value (no such node, read-only, refused, failed).
@@ -153,6 +154,12 @@ class CameraParameters {
   void AddFixedParameters();
   // The parameters' names, in order.
   std::vector<std::string> Snapshot() const;
+  // Bind with mGuard held as `withText` needs it.
+  bool BindLocked(const std::string& key, NodeBinding& binding, bool withText) const;
+  // ApplyParameter and UpdateParameter of a parameter already bound; the values read back go to
+  // the parameter of the binding's name, if it is still there.
+  bool ApplyBound(GenApi::INodeMap& nodeMap, const NodeBinding& binding);
+  void UpdateBound(GenApi::INodeMap& nodeMap, NodeBinding& binding);
   // The parameter, or null; the caller holds mGuard.
   Param_* Find(const char* key) const;
   // The parameter, or std::runtime_error with `what` + key + "' does not exist".

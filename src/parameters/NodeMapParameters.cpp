@@ -52,9 +52,17 @@ std::vector<std::string> CameraParameters::Snapshot() const {
   return names;
 }
 
-bool CameraParameters::Bind(const std::string& key, NodeBinding& binding) const {
-  // Exclusive: get_string writes the parameter's text buffer.
-  std::unique_lock<std::shared_mutex> guard(mGuard);
+bool CameraParameters::Bind(const std::string& key, NodeBinding& binding, bool withText) const {
+  // get_string writes the parameter's text buffer: only the text needs the lock exclusively.
+  if (withText) {
+    std::unique_lock<std::shared_mutex> guard(mGuard);
+    return BindLocked(key, binding, true);
+  }
+  std::shared_lock<std::shared_mutex> guard(mGuard);
+  return BindLocked(key, binding, false);
+}
+
+bool CameraParameters::BindLocked(const std::string& key, NodeBinding& binding, bool withText) const {
   Param_* found = Find(key.c_str());
   if (found == nullptr) return false;
   Param_& parameter = *found;
@@ -76,7 +84,7 @@ bool CameraParameters::Bind(const std::string& key, NodeBinding& binding) const 
     case Param_::Kind::Enum: binding.integer = static_cast<const ParamEnum&>(parameter).int_value(); break;
     default: break;
   }
-  binding.valueText = parameter.get_string();
+  if (withText) binding.valueText = parameter.get_string();
   return true;
 }
 
@@ -210,7 +218,11 @@ void CameraParameters::SetSelector(GenApi::INode* node, const NodeBinding& bindi
 
 bool CameraParameters::ApplyParameter(GenApi::INodeMap& nodeMap, const std::string& key) {
   NodeBinding binding;
-  if (!Bind(key, binding)) return false;  // gone: a dialog's OK replaced the set meanwhile
+  if (!Bind(key, binding, true)) return false;  // gone: a dialog's OK replaced the set meanwhile
+  return ApplyBound(nodeMap, binding);
+}
+
+bool CameraParameters::ApplyBound(GenApi::INodeMap& nodeMap, const NodeBinding& binding) {
   const char* name = binding.name.c_str();
   // Only parameters that mirror a node.
   if (!binding.hasNode) {
@@ -267,7 +279,10 @@ bool CameraParameters::ApplyParameter(GenApi::INodeMap& nodeMap, const std::stri
 
 void CameraParameters::UpdateParameter(GenApi::INodeMap& nodeMap, const std::string& key) {
   NodeBinding binding;
-  if (!Bind(key, binding)) return;
+  if (Bind(key, binding, false)) UpdateBound(nodeMap, binding);
+}
+
+void CameraParameters::UpdateBound(GenApi::INodeMap& nodeMap, NodeBinding& binding) {
   const char* name = binding.name.c_str();
   // Only parameters that mirror a node.
   if (!binding.hasNode) {
@@ -293,7 +308,6 @@ void CameraParameters::UpdateParameter(GenApi::INodeMap& nodeMap, const std::str
   }
   // Read the camera without the set's lock, then store under it.
   try {
-    NodeBinding read = binding;
     bool known = true;
     bool readBack = false;  // the node's class matches the parameter's kind and was read
     double minimum = 0, maximum = 0;
@@ -303,29 +317,29 @@ void CameraParameters::UpdateParameter(GenApi::INodeMap& nodeMap, const std::str
       if (kind == Param_::Kind::Int64) {
         integerMinimum = integer->GetMin();
         integerMaximum = integer->GetMax();
-        read.integer = integer->GetValue();
+        binding.integer = integer->GetValue();
         readBack = true;
       }
     } else if (auto* boolean = dynamic_cast<GenApi::IBoolean*>(node)) {
       if (kind == Param_::Kind::Bool) {
-        read.boolean = boolean->GetValue();
+        binding.boolean = boolean->GetValue();
         readBack = true;
       }
     } else if (auto* floating = dynamic_cast<GenApi::IFloat*>(node)) {
       if (kind == Param_::Kind::Double) {
         minimum = floating->GetMin();
         maximum = floating->GetMax();
-        read.floating = floating->GetValue();
+        binding.floating = floating->GetValue();
         readBack = true;
       }
     } else if (auto* text = dynamic_cast<GenApi::IString*>(node)) {
       if (kind == Param_::Kind::String) {
-        read.text = text->GetValue().c_str();
+        binding.text = text->GetValue().c_str();
         readBack = true;
       }
     } else if (auto* enumeration = dynamic_cast<GenApi::IEnumeration*>(node)) {
       if (kind == Param_::Kind::Enum) {
-        read.integer = enumeration->GetIntValue();
+        binding.integer = enumeration->GetIntValue();
         readBack = true;
       }
     } else {
@@ -336,7 +350,7 @@ void CameraParameters::UpdateParameter(GenApi::INodeMap& nodeMap, const std::str
     }
     const bool writable = known && GenApi::IsWritable(node->GetAccessMode());
     std::unique_lock<std::shared_mutex> guard(mGuard);
-    Param_* found = Find(key.c_str());
+    Param_* found = Find(binding.name.c_str());
     if (found == nullptr || found->kind() != kind) return;
     Param_& parameter = *found;
     if (readBack) {
@@ -345,19 +359,19 @@ void CameraParameters::UpdateParameter(GenApi::INodeMap& nodeMap, const std::str
           auto& p = static_cast<Param<int64_t>&>(parameter);
           p.min = integerMinimum;
           p.max = integerMaximum;
-          p.value = read.integer;
+          p.value = binding.integer;
           break;
         }
-        case Param_::Kind::Bool: static_cast<Param<bool>&>(parameter).value = read.boolean; break;
+        case Param_::Kind::Bool: static_cast<Param<bool>&>(parameter).value = binding.boolean; break;
         case Param_::Kind::Double: {
           auto& p = static_cast<Param<double>&>(parameter);
           p.min = minimum;
           p.max = maximum;
-          p.value = read.floating;
+          p.value = binding.floating;
           break;
         }
-        case Param_::Kind::String: static_cast<Param<std::string>&>(parameter).value = read.text; break;
-        case Param_::Kind::Enum: static_cast<ParamEnum&>(parameter).select_value(read.integer); break;
+        case Param_::Kind::String: static_cast<Param<std::string>&>(parameter).value = binding.text; break;
+        case Param_::Kind::Enum: static_cast<ParamEnum&>(parameter).select_value(binding.integer); break;
         default: break;
       }
     }
@@ -374,7 +388,7 @@ void CameraParameters::UpdateParameter(GenApi::INodeMap& nodeMap, const std::str
 void CameraParameters::ApplyParameters(GenApi::INodeMap& nodeMap) {
   for (const std::string& name : Snapshot()) {
     NodeBinding binding;
-    if (Bind(name, binding) && binding.enabled && !binding.global) ApplyParameter(nodeMap, name);
+    if (Bind(name, binding, true) && binding.enabled && !binding.global) ApplyBound(nodeMap, binding);
   }
   nodeMap.InvalidateNodes();
 }
@@ -382,6 +396,6 @@ void CameraParameters::ApplyParameters(GenApi::INodeMap& nodeMap) {
 void CameraParameters::UpdateParameters(GenApi::INodeMap& nodeMap) {
   for (const std::string& name : Snapshot()) {
     NodeBinding binding;
-    if (Bind(name, binding) && !binding.global) UpdateParameter(nodeMap, name);
+    if (Bind(name, binding, false) && !binding.global) UpdateBound(nodeMap, binding);
   }
 }
