@@ -24,8 +24,15 @@ struct EventCore {
   bool signalled = false;  // guarded by WaitMutex()
   // Guarded by WaitMutex(). A vector keeps its capacity when waiters leave, so that waiting in a
   // loop allocates nothing once every waiter has been seen.
-  std::vector<Waiter*> waiters;
+  std::vector<std::shared_ptr<Waiter>> waiters;
 };
+
+// The calling thread's waiter, made once: a signaller holds it while it notifies outside the lock,
+// so a waiter that has gone on meanwhile leaves nothing dangling.
+const std::shared_ptr<Waiter>& ThisThreadsWaiter() {
+  thread_local const std::shared_ptr<Waiter> waiter = std::make_shared<Waiter>();
+  return waiter;
+}
 
 }  // namespace detail
 
@@ -45,7 +52,7 @@ bool WaitUntilReady(std::unique_lock<std::mutex>& lock, detail::Waiter& waiter, 
 // Waits for the first signalled of `count` events (null ones never are); *index tells which.
 bool WaitForFirst(const std::shared_ptr<detail::EventCore>* cores, std::size_t count, unsigned int timeoutMs,
                   unsigned int* index) {
-  detail::Waiter waiter;
+  const std::shared_ptr<detail::Waiter>& waiter = detail::ThisThreadsWaiter();
   std::unique_lock<std::mutex> lock(detail::WaitMutex());
   unsigned int found = 0;
   auto ready = [&] {
@@ -60,13 +67,13 @@ bool WaitForFirst(const std::shared_ptr<detail::EventCore>* cores, std::size_t c
   bool signalled = ready();
   if (!signalled) {
     for (std::size_t i = 0; i < count; ++i) {
-      if (cores[i] != nullptr) cores[i]->waiters.push_back(&waiter);
+      if (cores[i] != nullptr) cores[i]->waiters.push_back(waiter);
     }
-    signalled = WaitUntilReady(lock, waiter, timeoutMs, ready);
+    signalled = WaitUntilReady(lock, *waiter, timeoutMs, ready);
     for (std::size_t i = 0; i < count; ++i) {
       if (cores[i] == nullptr) continue;
-      std::vector<detail::Waiter*>& waiters = cores[i]->waiters;
-      waiters.erase(std::find(waiters.begin(), waiters.end(), &waiter));
+      std::vector<std::shared_ptr<detail::Waiter>>& waiters = cores[i]->waiters;
+      waiters.erase(std::find(waiters.begin(), waiters.end(), waiter));
     }
   }
   if (signalled && index != nullptr) *index = found;
@@ -90,9 +97,23 @@ WaitObjectEx WaitObjectEx::Create(bool initiallySignalled) {
 
 void WaitObjectEx::Signal() {
   if (mCore == nullptr) return;
-  std::lock_guard<std::mutex> guard(detail::WaitMutex());
-  mCore->signalled = true;
-  for (detail::Waiter* waiter : mCore->waiters) waiter->condition.notify_all();
+  // Woken after the lock is let go: a waiter woken under it (at a higher priority, say) would only
+  // run into the lock and sleep again. Waiters beyond the few held here are woken under it.
+  constexpr std::size_t kHeld = 4;
+  std::shared_ptr<detail::Waiter> held[kHeld];
+  std::size_t count = 0;
+  {
+    std::lock_guard<std::mutex> guard(detail::WaitMutex());
+    mCore->signalled = true;
+    for (const std::shared_ptr<detail::Waiter>& waiter : mCore->waiters) {
+      if (count < kHeld) {
+        held[count++] = waiter;
+      } else {
+        waiter->condition.notify_all();
+      }
+    }
+  }
+  for (std::size_t i = 0; i < count; ++i) held[i]->condition.notify_all();
 }
 
 void WaitObjectEx::Reset() {
