@@ -26,6 +26,7 @@
 #include "camera_sdk/VirtualControl.h"
 #include "card/VirtualCard.h"
 #include "ejector/Ejector.h"
+#include "BusyProcesses.h"
 #include "LatencyReport.h"
 #include "os/AutoResetEvent.h"
 
@@ -71,8 +72,10 @@ void SleepUntil(Done done) {
   while (!done()) std::this_thread::sleep_for(std::chrono::microseconds(5));
 }
 
+// Argument: busy processes beside it.
 void BM_Baseline_EventWakeUp(benchmark::State& run) {
   prctl(PR_SET_TIMERSLACK, 1);
+  BusyProcesses load(static_cast<int>(run.range(0)));
   os::AutoResetEvent event(false);
   std::atomic<int64_t> signalled{0};
   std::atomic<int> woken{0};
@@ -102,7 +105,7 @@ void BM_Baseline_EventWakeUp(benchmark::State& run) {
   waiter.join();
   ReportLatencies(run, latencies);
 }
-BENCHMARK(BM_Baseline_EventWakeUp)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Baseline_EventWakeUp)->Arg(0)->Arg(2)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // The counter moved by hand and Signal called as the wait thread calls it.
 void BM_Ejector_SignalToPortWrite(benchmark::State& run) {
@@ -141,10 +144,13 @@ void BM_Ejector_SignalToPortWrite(benchmark::State& run) {
 BENCHMARK(BM_Ejector_SignalToPortWrite)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // End to end through the real wait thread: from the virtual camera completing a chunk (its result
-// handled, the counter stepped, Signal) to the port write.
+// handled, the counter stepped, Signal) to the port write. Arguments: busy processes beside it, and
+// whether the driver's threads run in real time.
 void BM_Ejector_ChunkToPortWrite(benchmark::State& run) {
   prctl(PR_SET_TIMERSLACK, 1);
-  Camera* camera = OpenEjectorCamera("FreeRunning=0\n", "Height=1\nLineCounterResolution=1\n");
+  const std::string realTime = run.range(1) != 0 ? "" : "[General]\nRealTimeThreads=0\n";
+  Camera* camera = OpenEjectorCamera("FreeRunning=0\n", "Height=1\nLineCounterResolution=1\n" + realTime);
+  BusyProcesses load(static_cast<int>(run.range(0)));
   Ejector* ejector = camera != nullptr ? camera->GetEjector() : nullptr;
   if (ejector == nullptr) {
     run.SkipWithError("the ejector did not start");
@@ -174,7 +180,14 @@ void BM_Ejector_ChunkToPortWrite(benchmark::State& run) {
   }
   ReportLatencies(run, latencies);
 }
-BENCHMARK(BM_Ejector_ChunkToPortWrite)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Ejector_ChunkToPortWrite)
+    ->ArgNames({"busy", "realtime"})
+    ->Args({0, 1})
+    ->Args({0, 0})
+    ->Args({2, 1})
+    ->Args({2, 0})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 // The same, with a second camera on port 1 that the host single-grabs as fast as it can on another
 // thread (argument 1), beside the second camera open and idle (argument 0): one camera's grabs and

@@ -1,6 +1,7 @@
 #pragma once
 // Devices and the transport layer that finds them.
 
+#include <functional>
 #include <vector>
 
 #include "GenApi.h"
@@ -59,6 +60,10 @@ class KORVEX_SDK_API IPylonDevice {
   // returns each buffer still queued as a failed result (one without a buffer when none is queued),
   // so that a waiter learns of it at once.
   virtual bool IsRemoved() const = 0;
+  // The device-removal notice: `callback` is called once, on a thread of the SDK's, when the device
+  // drops off the network. An empty one unregisters; that returns once a call under way has ended,
+  // so that what the callback touches may go right after.
+  virtual void SetRemovalCallback(std::function<void()> callback) = 0;
 };
 
 class KORVEX_SDK_API ITransportLayer {

@@ -6,6 +6,7 @@
 #include "acquisition/ImageBuffer.h"
 #include "camera/Camera.h"
 #include "driver/Log.h"
+#include "driver/RealTime.h"
 #include "ejector/Ejector.h"
 #include "os/Time.h"
 
@@ -14,7 +15,7 @@ std::atomic<int> CameraWaitThread::sFailureCount{0};
 CameraWaitThread::CameraWaitThread() {
   mWaitList.reserve(20);
   mThread.Start([this] { ThreadMain(); });
-  Log(2, "CameraWaitThread::CameraWaitThread: thread created:%d\n", 1);
+  Log(2, "CameraWaitThread::CameraWaitThread: thread created:%d\n", static_cast<int>(mThread.SystemId()));
 }
 
 CameraWaitThread::~CameraWaitThread() {
@@ -182,7 +183,9 @@ int CameraWaitThread::ThreadMain() {
       timeout = left > 0 ? static_cast<unsigned int>(left) : 0;
     }
     unsigned int index = 0;
-    if (!waitSet.WaitForAny(timeout, &index)) {
+    const bool woken = waitSet.WaitForAny(timeout, &index);
+    FollowRealTimeSetting("CameraWaitThread::ThreadMain", kWaitThreadPriority);
+    if (!woken) {
       if (nextDeadline > 0) continue;  // a drain deadline: the next cycle lets that camera go
       // 3.
       Log(1, "CameraWaitThread::ThreadMain: WARNING: wait timeout -- should not have happened");

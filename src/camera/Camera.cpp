@@ -8,6 +8,7 @@
 #include "driver/DriverState.h"
 #include "camera/CameraList.h"
 #include "driver/Log.h"
+#include "driver/RealTime.h"
 #include "ejector/Ejector.h"
 #include "os/Time.h"
 
@@ -90,6 +91,7 @@ bool Camera::OpenSteps(int port, int* imageSize) {
   mCamera.Open(Pylon::Stream | Pylon::Control | Pylon::Event);
   mRemoved = false;
   mDeviceOpen = true;
+  if (Pylon::IPylonDevice* device = mCamera.GetDevice()) device->SetRemovalCallback([this] { NoteRemoval(); });
   mCamera.ChunkModeActive.SetValue(false);
   // Stream grabber open.
   mStreamGrabber->Open();
@@ -108,6 +110,7 @@ bool Camera::OpenSteps(int port, int* imageSize) {
   mDriverState->SetLogIntoFile(parameters.GetLogIntoFile());
   mDriverState->debugOutputLevel = parameters.GetDebugViewOutput();
   mDriverState->inhibitPylonTerminate = parameters.GetInhibitPylonTerminate();
+  mDriverState->realTimeThreads = ReadRealTimeSetting(mDriverState->GetConfigFilePath());
   mDriverState->debugOutputLevel = 1;
   // The ejector link cleared, then the ejector, if this camera is to control it.
   {
@@ -399,6 +402,7 @@ void Camera::CleanupOnClose() {
     }
   }
   rows.unlock();
+  if (Pylon::IPylonDevice* device = mCamera.GetDevice()) device->SetRemovalCallback(nullptr);
   if (mDeviceOpen) {
     try {
       mCamera.Close();
@@ -470,13 +474,17 @@ bool Camera::MakeGrabbing(int mode) {
   }
 }
 
-void Camera::DeviceRemoved() {
+void Camera::NoteRemoval() {
   if (mRemoved.exchange(true)) return;
   Log(1, "Camera::DeviceRemoved: ERROR: camera %s on port %d dropped off the network; its grabs end until it is "
          "opened again\n",
       mName.c_str(), mPort.load());
   mContinuous = false;
-  MakeGrabbing(0);
+}
+
+void Camera::DeviceRemoved() {
+  NoteRemoval();
+  if (mGrabbing) MakeGrabbing(0);
 }
 
 bool Camera::SetContinuousGrab(bool on) {

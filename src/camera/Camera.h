@@ -75,9 +75,12 @@ class Camera {
   bool IsGrabbing() const { return mGrabbing; }
   // The camera dropped off the network: its grabs ended and fail until it is opened again.
   bool IsRemoved() const { return mRemoved; }
-  // From the wait thread, when a failed result shows the device gone: logs it once, switches
-  // continuous acquisition off and ends the grab.
+  // From the wait thread, when a failed result shows the device gone: NoteRemoval, and the grab ends.
   void DeviceRemoved();
+  // The SDK's removal notice, on its thread, grabbing or not (and from DeviceRemoved): logs the
+  // removal once and switches continuous acquisition off. Touches atomics only, so that a close
+  // waiting for it to end holds nothing it needs.
+  void NoteRemoval();
   bool IsContinuous() const { return mContinuous; }
   bool IsColor() const { return (mDescriptor.kindFlags & CameraDescriptor::kColour) != 0; }
   bool FirstImageReceived() const { return mFirstImageReceived; }

@@ -40,6 +40,10 @@ class DriverState {
   bool logIntoFile = false;
   std::atomic<int> debugOutputLevel{3};
   std::atomic<bool> inhibitPylonTerminate{false};
+  // The driver's threads under real-time scheduling ("RealTimeThreads" in "General"); whether the
+  // system refused it since the driver started (logged once).
+  std::atomic<bool> realTimeThreads{true};
+  std::atomic<bool> realTimeRefused{false};
   os::CriticalSection logLock;
 
   // Serialises initialize and finalize; never taken inside logLock.

@@ -108,6 +108,7 @@ KORVEX_EXPORT int initialize(const char* systemPath, DebugMessageProc proc) {
     Log(2, "===============\ninitialize: \n");
     if (state.referenceCount == 0) {
       Pylon::PylonInitialize();
+      state.realTimeRefused = false;
       state.exitHook = &StopDriverAtExit;
       CameraList::InitInstance();  // no camera found is no failure
       state.ArmExitHook();

@@ -13,6 +13,7 @@
 #include "os/Time.h"
 
 #include "driver/Log.h"
+#include "driver/RealTime.h"
 #include "ejector/Ejector.h"
 
 namespace {
@@ -278,7 +279,7 @@ bool Ejector::Init(int deviceNumber, int library) {
       Log(2, "Ejector::static_ThreadMain: entering");
       ThreadMain();
     });
-    Log(2, "Ejector::Init: thread created:%d\n", 1);
+    Log(2, "Ejector::Init: thread created:%d\n", static_cast<int>(mThread.SystemId()));
   }
   // A fresh line buffer.
   mCurrentLine = 0;
@@ -383,6 +384,7 @@ void Ejector::ThreadMain() {
   for (;;) {
     // The auto-reset event is reset by the wake itself.
     mWakeEvent->Wait();
+    FollowRealTimeSetting("Ejector::ThreadMain", kEjectorThreadPriority);
     // Act on the state.
     switch (mState.load()) {
       case eSuspended:

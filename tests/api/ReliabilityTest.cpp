@@ -172,6 +172,20 @@ TEST_F(Faults, AnUnpluggedCameraIsReportedAtOnceItsGrabsEndAndItClosesCleanly) {
   driver.finalize();
 }
 
+TEST_F(Faults, AnIdleCameraThatIsUnpluggedIsReportedByTheSdksNotice) {
+  Settings("Mono", "Width=16\nHeight=4\n");
+  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  int size[2] = {0, 0};
+  ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1);
+  ASSERT_TRUE(Pylon::Virtual::Unplug(0));
+  EXPECT_TRUE(HostLog::Contains("Camera::DeviceRemoved: ERROR: camera Mono on port 0 dropped off the network; its "
+                                "grabs end until it is opened again\n"))
+      << "no grab under way, so no failed result tells of it";
+  EXPECT_EQ(driver.doCVLGrab(0, 0), 0);
+  driver.closeCVLPort(0, 0);
+  driver.finalize();
+}
+
 TEST_F(Faults, AnSdkExceptionInsideOpenFailsTheOpenAndTheNextOpenWorks) {
   Settings("Mono", "Width=16\nHeight=4\n");
   ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);

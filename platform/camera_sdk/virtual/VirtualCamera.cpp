@@ -473,11 +473,28 @@ void VirtualCamera::SetNodeFailure(const std::string& node, const char* descript
 }
 
 void VirtualCamera::Unplug() {
-  std::lock_guard<std::recursive_mutex> guard(mLock);
-  mUnplugged = true;
-  mAcquiring = false;
-  mGrabber.FailQueued("The device has been removed: " + mConfig.friendlyName);
-  mProducerWake.notify_all();
+  {
+    std::lock_guard<std::recursive_mutex> guard(mLock);
+    if (mUnplugged) return;
+    mUnplugged = true;
+    mAcquiring = false;
+    mGrabber.FailQueued("The device has been removed: " + mConfig.friendlyName);
+    mProducerWake.notify_all();
+  }
+  std::lock_guard<std::mutex> listeners(mListenerLock);
+  for (const auto& listener : mRemovalListeners) listener.second();
+}
+
+int VirtualCamera::AddRemovalListener(std::function<void()> listener) {
+  std::lock_guard<std::mutex> listeners(mListenerLock);
+  const int key = mNextListenerKey++;
+  mRemovalListeners.emplace(key, std::move(listener));
+  return key;
+}
+
+void VirtualCamera::RemoveRemovalListener(int key) {
+  std::lock_guard<std::mutex> listeners(mListenerLock);
+  mRemovalListeners.erase(key);
 }
 
 bool VirtualCamera::IsUnplugged() const {

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -119,8 +120,13 @@ class VirtualCamera : public NodeContext {
   int ProduceFrames(int count);
   void InjectFailedResults(int count);
   void SetNodeFailure(const std::string& node, const char* description);
+  // Fails what is queued and calls every removal listener, on the calling thread.
   void Unplug();
   bool IsUnplugged() const;
+  // The device objects' removal notices: a listener gets a key to leave by; leaving waits for a
+  // call under way.
+  int AddRemovalListener(std::function<void()> listener);
+  void RemoveRemovalListener(int key);
   int64_t DroppedFrames() const;
   int64_t LinesAcquired() const;
   int64_t LastCompletionNs() const { return mLastCompletionNs.load(); }
@@ -157,6 +163,9 @@ class VirtualCamera : public NodeContext {
   std::map<std::string, int> mNodeWrites;
   bool mStopProducer = false;
   std::thread mProducer;
+  std::mutex mListenerLock;  // held while listeners are called; never under mLock
+  std::map<int, std::function<void()>> mRemovalListeners;  // guarded by mListenerLock
+  int mNextListenerKey = 1;                                  // guarded by mListenerLock
 };
 
 }  // namespace Virtual

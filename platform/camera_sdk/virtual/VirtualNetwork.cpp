@@ -116,6 +116,7 @@ class VirtualDevice : public IPylonDevice {
   VirtualDevice(std::shared_ptr<Network> network, std::shared_ptr<VirtualCamera> camera)
       : mNetwork(std::move(network)), mCamera(std::move(camera)), mInfo(mCamera->Info()) {}
   ~VirtualDevice() override {
+    SetRemovalCallback(nullptr);
     try {
       if (mOpen) mCamera->Close();
     } catch (const GenICam::GenericException&) {
@@ -137,12 +138,17 @@ class VirtualDevice : public IPylonDevice {
   IStreamGrabber* GetStreamGrabber(unsigned int index) override { return index == 0 ? &mCamera->Grabber() : nullptr; }
   GenApi::INodeMap* GetNodeMap() override { return mOpen ? &mCamera->Nodes() : nullptr; }
   bool IsRemoved() const override { return mCamera->IsUnplugged(); }
+  void SetRemovalCallback(std::function<void()> callback) override {
+    if (mListenerKey != 0) mCamera->RemoveRemovalListener(mListenerKey);
+    mListenerKey = callback ? mCamera->AddRemovalListener(std::move(callback)) : 0;
+  }
 
  private:
   std::shared_ptr<Network> mNetwork;
   std::shared_ptr<VirtualCamera> mCamera;
   CDeviceInfo mInfo;
   bool mOpen = false;
+  int mListenerKey = 0;  // the removal callback's, while one is set
 };
 
 class VirtualTransportLayer : public ITransportLayer {
