@@ -5,11 +5,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <vector>
 
-inline void ReportLatencies(benchmark::State& run, std::vector<int64_t>& latencies) {
+inline void ReportLatencies(benchmark::State& run, std::vector<int64_t>& latencies, const std::string& prefix = "") {
   if (latencies.empty()) return;
   std::sort(latencies.begin(), latencies.end());
-  run.counters["p50_us"] = static_cast<double>(latencies[latencies.size() / 2]) / 1000.0;
-  run.counters["p99_us"] = static_cast<double>(latencies[latencies.size() * 99 / 100]) / 1000.0;
+  run.counters[prefix + "p50_us"] = static_cast<double>(latencies[latencies.size() / 2]) / 1000.0;
+  run.counters[prefix + "p99_us"] = static_cast<double>(latencies[latencies.size() * 99 / 100]) / 1000.0;
 }
