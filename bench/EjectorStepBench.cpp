@@ -291,9 +291,9 @@ void OnLine(int, int port, const char*, const char* value) {
   Book(port, (line + kAhead) % Ejector::kLines);
 }
 
-// Each line a pass catches up is logged at level 1; the count says how much of the run that was.
+// Each catch-up pass logs its count of lines at level 1; their sum says how much of the run that was.
 void OnLog(const char* text) {
-  if (std::strstr(text, "postprocessing line") != nullptr) ++gCaughtUp;
+  if (const char* pass = std::strstr(text, "postprocessing (")) gCaughtUp += std::atol(pass + 16);
 }
 
 // Reads the image on the wait thread, so that its chunks go back at once.

@@ -26,6 +26,10 @@ class KORVEX_SDK_API GrabResult {
   std::size_t GetPayloadSize() const { return mPayloadSize; }
   uint32_t GetErrorCode() const { return mErrorCode; }
   GenICam::gcstring GetErrorDescription() const { return mErrorDescription; }
+  // The device's number of the frame (GigE Vision's block ID): 1 for the first frame after the
+  // acquisition starts, one more for every frame the device sends, whether it arrives or not, so
+  // that a gap tells of lost frames. Never wraps (a backend widens a 16-bit counter); 0: unknown.
+  uint64_t GetBlockID() const { return mBlockId; }
 
   // Filled in by the stream grabber.
   EGrabStatus mStatus = _UndefinedGrabStatus;
@@ -35,6 +39,7 @@ class KORVEX_SDK_API GrabResult {
   std::size_t mPayloadSize = 0;
   uint32_t mErrorCode = 0;
   GenICam::gcstring mErrorDescription;
+  uint64_t mBlockId = 0;
 };
 
 class KORVEX_SDK_API IStreamGrabber {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <limits>
 
 #include "acquisition/ImageBuffer.h"
 #include "camera/Camera.h"
@@ -249,6 +250,24 @@ bool DeviceGone(Camera* camera) {
   return true;
 }
 
+// A block ID beyond the next one: the chunks in between were lost. One level-1 line per gap. A gap
+// too wide to be a loss (a device that numbers afresh) only starts the count again.
+void StepOverLostChunks(Camera* camera, uint64_t block, int chunkLines) {
+  if (block == 0) return;  // the device does not number its frames
+  LineCounterState& counter = camera->GetLineCounter();
+  const uint64_t previous = counter.lastBlock.exchange(block, std::memory_order_relaxed);
+  if (previous == 0 || block <= previous + 1) return;
+  const uint64_t lost = block - previous - 1;
+  if (lost > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) return;
+  counter.lostChunks.fetch_add(static_cast<int64_t>(lost), std::memory_order_relaxed);
+  Log(1,
+      "CameraWaitThread::HandleCameraEvent_LineCounterMode: ERROR: %llu %s lost before chunk %llu, port=%d; the line "
+      "counter steps over them\n",
+      static_cast<unsigned long long>(lost), lost == 1 ? "chunk" : "chunks", static_cast<unsigned long long>(block),
+      camera->GetPort());
+  counter.Advance(static_cast<int64_t>(lost) * chunkLines);
+}
+
 }  // namespace
 
 void CameraWaitThread::HandleCameraEvent_FrameMode(Camera* camera) {
@@ -355,21 +374,15 @@ void CameraWaitThread::HandleCameraEvent_LineCounterMode(Camera* camera) {
     Log(2, "CameraWaitThread::HandleCameraEvent_LineCounterMode: Grab finished on port=%d, lineCounter=%d, clock=%ld",
         camera->GetPort(), counter.counter.load(), static_cast<long>(os::ClockMs()));
   }
-  // 5. Stamping, a few byte writes and a counter step per line.
+  // Chunks the camera made that never arrived: their lines passed under it all the same, so the
+  // counter steps over them and stays with the belt (the ejector's catch-up fires their lines).
+  StepOverLostChunks(camera, result.GetBlockID(), buffer->height);
+  // Stamping, a few byte writes and a counter step per line.
   const bool timeStamp = !camera->IsColor() && camera->GetParameter<bool>("EmbedTimeStamp");
-  const int resolution = counter.resolution.load(std::memory_order_relaxed);
   for (int j = 0; j < buffer->height; ++j) {
     unsigned char* line = buffer->GetLine(j);
     camera->EmbedLineCounter(line);
-    const int current = counter.counter.load(std::memory_order_relaxed);
-    int remainder = counter.remainder.load(std::memory_order_relaxed) + 1;
-    counter.lastSeen.store(current, std::memory_order_relaxed);
-    if (remainder >= resolution) {
-      counter.steps.fetch_add(remainder / resolution, std::memory_order_relaxed);
-      counter.counter.store((current + remainder / resolution) % 10000, std::memory_order_relaxed);
-      remainder = remainder % resolution;
-    }
-    counter.remainder.store(remainder, std::memory_order_relaxed);
+    counter.Advance(1);
     counter.clockStamp.store(os::ClockMs(), std::memory_order_relaxed);
     if (timeStamp) camera->EmbedTimeStamp(line);
   }

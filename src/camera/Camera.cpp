@@ -102,6 +102,8 @@ bool Camera::OpenSteps(int port, int* imageSize) {
   mLineCounter.remainder = 0;
   mLineCounter.lastSeen = -1;
   mLineCounter.steps = 0;
+  mLineCounter.lastBlock = 0;
+  mLineCounter.lostChunks = 0;
   mLineCounter.resolution = parameters.GetLineCounterResolution();
   mLineCounter.conveyorTimeout = parameters.GetConveyorTimeout();
   mLineCounter.clockStamp = os::ClockMs();
@@ -453,6 +455,7 @@ bool Camera::MakeGrabbing(int mode) {
         // Start: listed with the wait thread before acquisition starts (a camera still draining
         // its last stop is listed already).
         mGrabbing = true;
+        mLineCounter.lastBlock = 0;  // the device numbers its frames afresh
         if (!mWaitThread->CancelDrain(this)) mWaitThread->StoreWaitCamera(this);
         mCamera.AcquisitionMode.SetValue(continuous ? "Continuous" : "SingleFrame");
         mCamera.AcquisitionStart.Execute();

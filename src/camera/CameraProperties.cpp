@@ -3,9 +3,11 @@
 // use (a close waits for it) and reaches parameters by name under the set's lock only.
 
 #include <boost/numeric/conversion/cast.hpp>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <shared_mutex>
 #include <string>
@@ -95,6 +97,11 @@ bool Camera::GetProperty(const char* name, int* value) {
     return true;
   }
   // 3.
+  if (EqualsIgnoringCase(name, "LostChunks")) {
+    const int64_t lost = mLineCounter.lostChunks.load(std::memory_order_relaxed);
+    *value = static_cast<int>(std::min<int64_t>(lost, std::numeric_limits<int>::max()));
+    return true;
+  }
   if (EqualsIgnoringCase(name, "ConveyorStopped")) {
     *value = os::ClockMs() - mLineCounter.clockStamp.load() >= mLineCounter.conveyorTimeout.load() ? 1 : 0;
     return true;

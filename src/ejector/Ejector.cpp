@@ -448,15 +448,17 @@ void Ejector::ProcessLine(Camera* camera) {
   // Counter steps since the last processed line.
   int count = line % kLines - current % kLines;
   if (count < 0) count += kLines;
-  // Behind: the lines in between first.
+  // Behind: the lines in between first. One summary line per pass (its lines as the counter shows
+  // them); a line of each only at the tracing level, so that a machine that falls behind for a
+  // while does not also flood its log.
   if (count > 1) {
-    Log(1, "Ejector::ProcessLine: WARNING: postprocessing (%d) lines from %d to %d\n", count - 1, current + 1,
-        line - 1);
+    Log(1, "Ejector::ProcessLine: WARNING: postprocessing (%d) lines from %d to %d\n", count - 1,
+        (current + 1) % kLines, (line - 1 + kLines) % kLines);
     for (int i = 1; i <= count - 1; ++i) {
       // A suspend or a close stops the pass between two lines, however slow the card is.
       if (!IsActive()) return;
       const int postponed = (current + i) % kLines;
-      Log(1, "Ejector::ProcessLine: postprocessing line %d\n", postponed);
+      Log(4, "Ejector::ProcessLine: postprocessing line %d\n", postponed);
       ProcessSingleLine(camera, postponed);
       // Handled: a command for it that comes now is refused as passed, not booked a lap later.
       mCurrentLine = postponed;

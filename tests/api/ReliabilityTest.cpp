@@ -125,7 +125,7 @@ TEST_F(Faults, AFailedFrameIsCountedAndLoggedAndItsBufferGoesBackToTheCamera) {
   driver.finalize();
 }
 
-TEST_F(Faults, AFailedChunkIsNotCountedSoTheStampsRunOnWithoutAGap) {
+TEST_F(Faults, ALostChunkStillStepsTheCounterSoTheStampsFollowTheBelt) {
   Settings("Mono", "Width=16\nHeight=4\nLineGrabbingMode=1\nLineCounterResolution=2\n");
   ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
@@ -134,13 +134,22 @@ TEST_F(Faults, AFailedChunkIsNotCountedSoTheStampsRunOnWithoutAGap) {
   driver.setProperty(0, 0, "continuous", 1);
   ASSERT_EQ(Pylon::Virtual::ProduceFrames(0, 1), 1);  // counter 0, lines 0-1
   Pylon::Virtual::InjectFailedResults(0, 1);
-  ASSERT_EQ(Pylon::Virtual::ProduceFrames(0, 2), 2);  // lines 2-3 fail, lines 4-5 get counter 1
+  ASSERT_EQ(Pylon::Virtual::ProduceFrames(0, 2), 2);  // lines 2-3 fail, lines 4-5 get counter 2
   ASSERT_TRUE(WaitForCallbacks(1));
   EXPECT_TRUE(HostLog::Contains("grabbed not OK, count=1,")) << HostLog::Messages();
+  EXPECT_TRUE(HostLog::Contains("CameraWaitThread::HandleCameraEvent_LineCounterMode: ERROR: 1 chunk lost before "
+                                "chunk 3, port=0; the line counter steps over them\n"))
+      << HostLog::Messages();
   std::vector<unsigned char> row(16);
+  ASSERT_EQ(driver.getCVLGrabRow(0, 0, row.data(), 1, 0, 15), 1);
+  EXPECT_EQ(Stamp(row.data()), 0);
   ASSERT_EQ(driver.getCVLGrabRow(0, 0, row.data(), 2, 0, 15), 1);
-  EXPECT_EQ(Stamp(row.data()), 1);
+  EXPECT_EQ(Stamp(row.data()), 2) << "the image shows the jump over the lost chunk";
   EXPECT_EQ(row[5], 5 + 4) << "line 4";
+  int lost = 0;
+  ASSERT_EQ(driver.getProperty(0, 0, "LostChunks", &lost), 1);
+  EXPECT_EQ(lost, 1);
+  EXPECT_EQ(driver.setProperty(0, 0, "LostChunks", 0), 0) << "read-only";
   driver.closeCVLPort(0, 0);
   driver.finalize();
 }

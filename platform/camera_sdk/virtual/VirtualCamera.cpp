@@ -288,6 +288,7 @@ void VirtualCamera::StartAcquisition() {
   auto& mode = dynamic_cast<EnumerationNode&>(*mNodes.GetNode("AcquisitionMode"));
   mFramesToGo = mode.SelectorKey() == kSingleFrame ? 1 : -1;
   mAcquiring = true;
+  mBlockId = 0;
   mProducerWake.notify_all();
 }
 
@@ -307,12 +308,16 @@ void VirtualCamera::ProduceOneFrame() {
   const int bytesPerPixel = BytesPerPixel();
   const std::size_t payload = static_cast<std::size_t>(w) * h * bytesPerPixel + mConfig.payloadPadding;
 
+  // Lost on its way, or no buffer for it: the frame is lost, its lines still pass under the camera.
+  const uint64_t block = ++mBlockId;
+  const bool lostOnTheWay = mConfig.dropEvery > 0 && block % static_cast<uint64_t>(mConfig.dropEvery) == 0;
   VirtualStreamGrabber::Queued queued{};
-  if (!mGrabber.TakeQueued(queued)) {
-    ++mDropped;  // no buffer: the frame is lost, its lines still pass under the camera
+  if (lostOnTheWay || !mGrabber.TakeQueued(queued)) {
+    ++mDropped;
     RecordGroundTruth(mLineIndex, h, false, NowNs());
   } else {
     GrabResult result;
+    result.mBlockId = block;
     result.mHandle = queued.handle;
     result.mContext = queued.context;
     const std::size_t size = mGrabber.BufferSize(queued.handle);
@@ -411,6 +416,12 @@ void VirtualCamera::Fill(uint8_t* data, int width, int height, int offsetX, int 
         line[3 * x + 1] = g;
         line[3 * x + 2] = b;
       }
+    }
+    // The belt line in the line's last four bytes, so that a host can check its counter stamps
+    // against the belt.
+    const int bytes = width * bytesPerPixel;
+    if (bytes >= 8) {
+      for (int i = 0; i < 4; ++i) line[bytes - 4 + i] = static_cast<uint8_t>(static_cast<uint64_t>(L) >> (8 * i));
     }
   }
 }

@@ -37,6 +37,7 @@ struct CameraConfig {
   bool freeRunning = true;          // frames follow the line rate; off: only ProduceFrames makes them
   int payloadPadding = 0;           // bytes each frame carries beyond its pixels, as chunk data would
   std::string groundTruth;          // a file: every frame and every conveyor product, from each open
+  int dropEvery = 0;                // one frame in this many is lost on its way, as a packet would be
 };
 
 // The conveyor's geometry in belt lines (a line's index counted from the device's open).
@@ -157,6 +158,7 @@ class VirtualCamera : public NodeContext {
   int64_t mLineIndex = 0;  // absolute index of the next line, from the device's open
   int64_t mDropped = 0;
   int64_t mFrames = 0;                 // frames made since the open, delivered or not
+  uint64_t mBlockId = 0;               // the last frame's number since the acquisition started
   std::FILE* mGroundTruth = nullptr;   // open from Open to Close when the config names a file
   std::atomic<int64_t> mLastCompletionNs{0};
   std::map<std::string, std::string> mNodeFailures;

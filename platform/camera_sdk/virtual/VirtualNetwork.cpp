@@ -73,11 +73,12 @@ std::vector<CameraConfig> NetworkFromFile(const std::string& file) {
     config.pattern = Key(file, section, "Pattern", "conveyor");
     config.freeRunning = std::atoi(Key(file, section, "FreeRunning", "1").c_str()) != 0;
     config.payloadPadding = std::atoi(Key(file, section, "PayloadPadding", "0").c_str());
+    config.dropEvery = std::atoi(Key(file, section, "DropEvery", "0").c_str());
     config.groundTruth = Key(file, section, "GroundTruth", "");
-    if (config.sensorWidth < 1 || config.payloadPadding < 0 || config.maxHeight < 1 || !(config.lineRate >= 100.0 && config.lineRate <= 1.0e8) ||
+    if (config.sensorWidth < 1 || config.payloadPadding < 0 || config.dropEvery < 0 || config.maxHeight < 1 || !(config.lineRate >= 100.0 && config.lineRate <= 1.0e8) ||
         (config.pattern != "ramp" && config.pattern != "conveyor" && config.pattern != "none")) {
       std::fprintf(stderr,
-                   "KORVEX_CAMERAS: section [%s] of '%s' has a bad SensorWidth, MaxHeight, LineRate, Pattern or PayloadPadding; "
+                   "KORVEX_CAMERAS: section [%s] of '%s' has a bad SensorWidth, MaxHeight, LineRate, Pattern, PayloadPadding or DropEvery; "
                    "skipped\n",
                    section.c_str(), file.c_str());
       continue;
