@@ -65,6 +65,9 @@ class Inspection {
   const std::vector<FoundProduct>& Products() const { return mProducts; }
   long Step() const { return mStep; }
   long StampGaps() const { return mGaps; }
+  // Rows whose counter stamp is not the one of their belt line (the camera writes the belt line into
+  // a row's last four bytes): the counter has left the belt.
+  long RowsOffTheBelt() const { return mOffTheBelt; }
 
   // True when the row ended a flawed product (the last of Products()).
   bool Row(const unsigned char* row) {
@@ -77,6 +80,10 @@ class Inspection {
     if (mStep >= 0 && step != mStep && step != mStep + 1) ++mGaps;
     mLineInStep = step == mStep ? mLineInStep + 1 : 0;
     mStep = step;
+    const unsigned char* belt = row + mWidth - 4;
+    const long beltLine = static_cast<long>(belt[0] | (belt[1] << 8) | (belt[2] << 16) |
+                                            (static_cast<unsigned long>(belt[3]) << 24));
+    if (beltLine / kResolution % kModulus != stamp) ++mOffTheBelt;
     KeepForStrip(row, step * kResolution + mLineInStep);
 
     const bool onProduct = row[kProductColumn] > kBright;
@@ -111,6 +118,7 @@ class Inspection {
   long mLap = 0;
   int mLineInStep = 0;
   long mGaps = 0;
+  long mOffTheBelt = 0;
 };
 
 // ---- the check ------------------------------------------------------------------------------
@@ -179,8 +187,9 @@ bool ReadTrace(const std::string& path, std::vector<PortWrite>& writes) {
 enum class Verdict { kPassed, kRejected, kMissed, kRejectedWrongly, kBeyondRun, kUnseen };
 
 struct Check {
-  long deliveredSteps = 0;   // counter steps the driver made (a delivered chunk each)
-  long droppedFrames = 0;    // chunks the camera had no buffer for
+  long deliveredSteps = 0;   // chunks delivered
+  long counterSteps = 0;     // counter steps the driver made: a step for every chunk up to the last delivered
+  long droppedFrames = 0;    // chunks lost on the way or for want of a buffer, before the last delivered one
   long processedSteps = 0;   // ejector lines in the trace, four port writes each
   bool traceInOrder = true;
   std::vector<long> fires;   // steps at which port 0 went on
@@ -199,17 +208,20 @@ struct Check {
 
 Check Judge(const GroundTruth& truth, const std::vector<PortWrite>& trace, int offset) {
   Check check;
-  // Step k (from 1) is made by the k-th delivered chunk; its belt lines map to counter steps.
-  std::vector<long> stepOfFrame(truth.frames.size(), -1);  // -1: dropped
+  // The counter follows the belt: the lines of chunk f (from 0, lost ones included) carry the stamp
+  // f, and the ejector's line f + 1 is due when chunk f is complete. A lost chunk's line is
+  // processed late, with the next chunk delivered: 0 stands for no latency of its own.
+  std::vector<long> stepOfFrame(truth.frames.size(), -1);
   std::vector<long long> timeOfStep(1, 0);
   for (std::size_t f = 0; f < truth.frames.size(); ++f) {
-    if (!truth.frames[f].delivered) {
-      ++check.droppedFrames;
-      continue;
-    }
-    stepOfFrame[f] = check.deliveredSteps;  // the stamp of its lines
+    stepOfFrame[f] = static_cast<long>(f);
+    timeOfStep.push_back(truth.frames[f].delivered ? truth.frames[f].timeNs : 0);
+    if (!truth.frames[f].delivered) continue;
     ++check.deliveredSteps;
-    timeOfStep.push_back(truth.frames[f].timeNs);
+    check.counterSteps = static_cast<long>(f) + 1;
+  }
+  for (long f = 0; f < check.counterSteps; ++f) {
+    if (!truth.frames[static_cast<std::size_t>(f)].delivered) ++check.droppedFrames;
   }
   // Ejector lines: the trace holds each processed line's four writes, port 0 first.
   check.processedSteps = static_cast<long>(trace.size()) / kCardPorts;
@@ -220,7 +232,7 @@ Check Judge(const GroundTruth& truth, const std::vector<PortWrite>& trace, int o
   for (long k = 1; k <= check.processedSteps; ++k) {
     const PortWrite& write = trace[static_cast<std::size_t>((k - 1) * kCardPorts)];
     if ((write.value & 1) != 0) check.fires.push_back(k);
-    if (k < static_cast<long>(timeOfStep.size())) {
+    if (k < static_cast<long>(timeOfStep.size()) && timeOfStep[static_cast<std::size_t>(k)] != 0) {
       check.latencyUs.push_back(static_cast<double>(write.timeUs * 1000 - timeOfStep[static_cast<std::size_t>(k)]) /
                                 1000.0);
     }
@@ -228,12 +240,11 @@ Check Judge(const GroundTruth& truth, const std::vector<PortWrite>& trace, int o
   const long frameLines = truth.frames.empty() ? 1 : truth.frames[0].last - truth.frames[0].first + 1;
   std::vector<bool> fireUsed(check.fires.size(), false);
   for (const Product& product : truth.products) {
-    // Its lines that reached the driver: chunks dropped for want of a buffer never stepped the
-    // counter, so the product passed the camera over the steps of the chunks delivered.
+    // The steps over which it passed the camera (the host saw it only in chunks delivered).
     long firstStep = -1, lastStep = -1;
     const std::size_t lastFrame = std::min(static_cast<std::size_t>(product.last / frameLines), truth.frames.size() - 1);
     for (std::size_t f = static_cast<std::size_t>(product.first / frameLines); f <= lastFrame; ++f) {
-      if (stepOfFrame[f] < 0) continue;
+      if (!truth.frames[f].delivered) continue;
       if (firstStep < 0) firstStep = stepOfFrame[f];
       lastStep = stepOfFrame[f];
     }
@@ -370,6 +381,7 @@ bool PrepareConveyorRig(const ConveyorOptions& options) {
   std::ofstream(network) << "[mono]\nFullName=Basler raL2048-48gm#21000001\n"
                          << "FriendlyName=Basler raL2048-48gm (21000001)\nPattern=conveyor\n"
                          << "LineRate=" << options.lineRate << "\nGroundTruth=" << GroundTruthPath(options) << "\n"
+                         << "DropEvery=" << options.dropEvery << "\n"
                          << (options.singleGrab.empty()
                                  ? std::string()
                                  : "[second]\nFullName=Basler raL2048-48gm#21000003\nFriendlyName=" +
@@ -482,6 +494,20 @@ int RunConveyor(DriverApi& api, const ConveyorOptions& options) {
     std::printf("twocams: %s single-grabbed on port 1 all the while\n", options.singleGrab.c_str());
   }
 
+  // --load: other work on the machine, on every processor it has.
+  std::atomic<bool> loadEnds{false};
+  std::vector<std::thread> load;
+  for (int t = 0; t < options.load; ++t) {
+    load.emplace_back([&loadEnds] {
+      for (volatile unsigned long spin = 0; !loadEnds.load(std::memory_order_relaxed); spin = spin + 1) {
+      }
+    });
+  }
+  if (options.load > 0 || options.dropEvery > 0) {
+    std::printf("under load: %d busy threads beside the inspection; the camera loses %s\n", options.load,
+                options.dropEvery > 0 ? ("one chunk in " + std::to_string(options.dropEvery)).c_str() : "none");
+  }
+
   Inspection inspection(size[0]);
   std::vector<unsigned char> row(static_cast<std::size_t>(size[0]));
   long booked = 0, refused = 0, shown = -1;
@@ -519,6 +545,10 @@ int RunConveyor(DriverApi& api, const ConveyorOptions& options) {
   second.Finish();
   api.setProperty(0, kPort, "continuous", 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the ejector's last pass
+  loadEnds = true;
+  for (std::thread& thread : load) thread.join();
+  int lostChunks = 0;
+  api.getProperty(0, kPort, "LostChunks", &lostChunks);
   // Back to frame mode without the ejector, so that the camera is found as it was.
   api.setProperty(0, kPort, "LineGrabbingMode", 0);
   api.setProperty(0, kPort, "EjectorControl", 0);
@@ -552,11 +582,12 @@ int RunConveyor(DriverApi& api, const ConveyorOptions& options) {
   // Every step up to the last line the host read was counted, so the ejector must have processed
   // it; chunks in the camera's queue when the grab stopped may have been dropped uncounted.
   const bool everyLine = check.traceInOrder && check.processedSteps >= inspection.Step() + 1 &&
-                         check.processedSteps <= check.deliveredSteps;
+                         check.processedSteps <= check.counterSteps;
+  const bool onTheBelt = inspection.RowsOffTheBelt() == 0 && lostChunks == check.droppedFrames;
 
   std::printf("conveyor inspection: %ld counter steps (%.1f wraps of the counter), %ld belt lines, %.1f s\n",
-              check.deliveredSteps, static_cast<double>(check.deliveredSteps) / kModulus,
-              check.deliveredSteps * kResolution, seconds);
+              check.counterSteps, static_cast<double>(check.counterSteps) / kModulus,
+              check.counterSteps * kResolution, seconds);
   std::printf("  %-44s %12s %12s\n", "", "ground truth", "inspection");
   std::printf("  %-44s %12ld %12zu\n", "products seen", truthProducts, inspection.Products().size());
   std::printf("  %-44s %12ld %12ld\n", "flawed", truthFlawed, hostFlawed);
@@ -567,10 +598,12 @@ int RunConveyor(DriverApi& api, const ConveyorOptions& options) {
   std::printf("  %-44s %12s %12s\n", "ejector commands booked / refused", "",
               (std::to_string(booked) + " / " + std::to_string(refused)).c_str());
   std::printf("  %-44s %12s %12zu\n", "command callbacks", "", callbacks);
-  std::printf("  %-44s %12ld %12s\n", "ejector lines processed (once, in order)", check.deliveredSteps,
+  std::printf("  %-44s %12ld %12s\n", "ejector lines processed (once, in order)", check.counterSteps,
               (std::to_string(check.processedSteps) + (everyLine ? " yes" : " NO")).c_str());
-  std::printf("  %-44s %12ld %12ld\n", "chunks dropped (camera) / stamp gaps (host)", check.droppedFrames,
-              inspection.StampGaps());
+  std::printf("  %-44s %12ld %12d\n", "chunks lost (camera) / LostChunks (driver)", check.droppedFrames, lostChunks);
+  std::printf("  %-44s %12s %12ld\n", "stamp gaps the host saw", "", inspection.StampGaps());
+  std::printf("  %-44s %12s %12s\n", "counter stamps on their belt lines", "",
+              (std::to_string(inspection.RowsOffTheBelt()) + " off" + (onTheBelt ? " yes" : " NO")).c_str());
   std::printf("  %-44s %12s %9.1f us\n", "step-to-write latency p50 (chunk to port 0)", "",
               Percentile(check.latencyUs, 50));
   std::printf("  %-44s %12s %9.1f us\n", "step-to-write latency p99", "", Percentile(check.latencyUs, 99));
@@ -584,12 +617,13 @@ int RunConveyor(DriverApi& api, const ConveyorOptions& options) {
               stripPath.c_str());
   if (!PlotTimeline(options, truth, check, trace)) ++errors;
 
-  const bool passed = errors == 0 && missed == 0 && wrongly == 0 && everyLine && truthFlawed > 0;
+  const bool passed = errors == 0 && missed == 0 && wrongly == 0 && everyLine && onTheBelt && truthFlawed > 0;
   if (passed) {
     std::printf("conveyor: every flawed product rejected, no good one\n");
   } else {
-    std::printf("conveyor: FAILED:%s%s%s%s%s\n", missed != 0 ? " flawed products missed;" : "",
+    std::printf("conveyor: FAILED:%s%s%s%s%s%s\n", missed != 0 ? " flawed products missed;" : "",
                 wrongly != 0 ? " products rejected wrongly;" : "", everyLine ? "" : " ejector lines lost or out of order;",
+                onTheBelt ? "" : " the counter left the belt;",
                 truthFlawed == 0 ? " no flawed product came by;" : "", errors != 0 ? " images, rows or pictures failed;" : "");
   }
   return passed ? 0 : 1;

@@ -17,6 +17,8 @@ struct ConveyorOptions {
   std::string rigDirectory;  // the rig's files: network, cards, ground truth, trace, plot data
   std::string out;           // where the pictures go
   std::string singleGrab;    // a second camera single-grabbed on port 1 all the while (twocams), or ""
+  int dropEvery = 0;         // the camera loses one chunk in this many on its way (0: none)
+  int load = 0;              // busy threads beside the inspection, as other work on the machine
 };
 
 // Writes the rig's camera network (with its ground-truth file) and card file (with its trace) and

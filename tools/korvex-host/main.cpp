@@ -16,7 +16,8 @@
 //                                  ejector --offset steps (default 1000) downstream of the camera,
 //                                  the belt at --line-rate lines a second (default 40000);
 //                                  the rig (a virtual network and card of its own) is set up under
-//                                  the system path
+//                                  the system path; --drop-every N loses one chunk in N on its way,
+//                                  --load N runs N busy threads beside it
 //     twocams CAMERA OTHER STEPS   the conveyor inspection on CAMERA while OTHER is single-grabbed on
 //                                  port 1 all the while: lost chunks and the ejector's latency
 //     configure CAMERA             the camera's configuration dialog on the display (above the
@@ -270,7 +271,8 @@ class Host {
 int Usage() {
   std::fprintf(stderr,
                "usage: korvex-host [--library FILE] [--system-path DIR] [--out DIR] [--offset STEPS]\n"
-               "                   [--line-rate LINES] [--parent X11WINDOW] [--screenshot FILE] COMMAND\n"
+               "                   [--line-rate LINES] [--drop-every N] [--load N] [--parent X11WINDOW]\n"
+               "                   [--screenshot FILE] COMMAND\n"
                "  list | grab [--single] CAMERA N | linegrab CAMERA N | get CAMERA PROPERTY\n"
                "  | set CAMERA PROPERTY VALUE | conveyor CAMERA STEPS | twocams CAMERA OTHER STEPS\n"
                "  | configure CAMERA\n");
@@ -285,6 +287,8 @@ int main(int argc, char** argv) {
   std::string out = ".";
   int offset = 1000;
   int lineRate = 40000;
+  int dropEvery = 0;
+  int load = 0;
   ConfigureOptions configure;
   int i = 1;
   for (; i + 1 < argc && std::strncmp(argv[i], "--", 2) == 0; i += 2) {
@@ -302,6 +306,12 @@ int main(int argc, char** argv) {
       configure.parent = static_cast<unsigned>(std::strtoul(argv[i + 1], nullptr, 0));
     } else if (std::strcmp(argv[i], "--screenshot") == 0) {
       configure.screenshot = argv[i + 1];
+    } else if (std::strcmp(argv[i], "--drop-every") == 0) {
+      dropEvery = std::atoi(argv[i + 1]);
+      if (dropEvery < 2) return Usage();
+    } else if (std::strcmp(argv[i], "--load") == 0) {
+      load = std::atoi(argv[i + 1]);
+      if (load < 0 || load > 64) return Usage();
     } else if (std::strcmp(argv[i], "--line-rate") == 0) {
       lineRate = std::atoi(argv[i + 1]);
       if (lineRate < 100 || lineRate > 200000) return Usage();
@@ -344,6 +354,8 @@ int main(int argc, char** argv) {
     conveyor.steps = std::atol(argv[i + 2]);
     conveyor.offset = offset;
     conveyor.lineRate = lineRate;
+    conveyor.dropEvery = dropEvery;
+    conveyor.load = load;
     conveyor.rigDirectory = systemPath + "/conveyor";
     conveyor.out = out;
     std::filesystem::create_directories(conveyor.rigDirectory, ignored);
