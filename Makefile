@@ -2,7 +2,7 @@
 PRESET ?= default
 JOBS ?= 2
 
-.PHONY: setup build demo test bench asan tsan fuzz gallery pictures clean
+.PHONY: setup build demo test bench asan tsan fuzz soak gallery pictures clean
 
 setup:
 	@bash scripts/setup.sh
@@ -44,20 +44,27 @@ asan:
 tsan:
 	$(MAKE) test PRESET=tsan
 
-# Each fuzz target for FUZZ_SECONDS, from its seeds; what it finds new goes to build/fuzz/corpus.
+# Each fuzz target for FUZZ_SECONDS, from its seeds; what it finds new goes to build/fuzz/corpus,
+# a crash or leak to build/fuzz/findings.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := FuzzSetLine FuzzSetStaticCommand FuzzDaqIni FuzzExecCmd
+FUZZ_TARGETS := FuzzSetLine FuzzSetStaticCommand FuzzDaqIni FuzzExecCmd FuzzKorvexIni FuzzLookupTable
 fuzz: setup
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
 	@for t in $(FUZZ_TARGETS); do \
-	  mkdir -p build/fuzz/corpus/$$t; \
+	  mkdir -p build/fuzz/corpus/$$t build/fuzz/findings/$$t; \
 	  echo "== $$t, $(FUZZ_SECONDS) s =="; \
-	  ./build/fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 build/fuzz/corpus/$$t fuzz/seeds/$$t \
+	  ./build/fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=build/fuzz/findings/$$t/ build/fuzz/corpus/$$t fuzz/seeds/$$t \
 	    > build/fuzz/$$t.log 2>&1; rc=$$?; \
 	  grep -E "stat::number_of_executed_units" build/fuzz/$$t.log; \
 	  if [ $$rc -ne 0 ]; then tail -60 build/fuzz/$$t.log; exit 1; fi; \
 	done
+
+# The conveyor inspection with the ejector for SOAK_SECONDS, its judgement and its resources checked.
+SOAK_SECONDS ?= 600
+soak: build
+	bash scripts/soak.sh build/$(PRESET) $(SOAK_SECONDS)
 
 clean:
 	rm -rf build

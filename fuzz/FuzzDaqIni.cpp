@@ -1,21 +1,16 @@
-// The virtual cards' description file (KORVEX_DAQ), read through the .ini layer: any bytes.
-
-#include <unistd.h>
+// The virtual cards' description file (KORVEX_DAQ), read through the .ini layer: any bytes, in
+// memory, so that no file is written per input.
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "card/VirtualCard.h"
+#include "os/PrivateProfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  static const std::string file = "/tmp/korvex-fuzz-daq-" + std::to_string(getpid()) + ".ini";
-  if (std::FILE* out = std::fopen(file.c_str(), "wb")) {
-    std::fwrite(data, 1, size, out);
-    std::fclose(out);
-  }
+  const os::ProfileText text(std::string(reinterpret_cast<const char*>(data), size));
   // A fuzzed Trace key would write files anywhere; traces are not what is under test here.
-  for (auto& card : daq::ReadCards(file)) card->SetTrace("");
+  daq::ReadCards(text, "fuzz", false);
   return 0;
 }

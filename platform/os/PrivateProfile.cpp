@@ -99,23 +99,23 @@ bool KeyOf(const std::string& line, std::string& key, std::string& value) {
 }
 
 // Lines [begin, end) of the first section with that name; begin is the header line. False if none.
-bool FindSection(const IniLines& ini, const char* section, std::size_t& begin, std::size_t& end) {
+bool FindSection(const std::vector<std::string>& lines, const char* section, std::size_t& begin, std::size_t& end) {
   std::string name;
-  for (std::size_t i = 0; i < ini.lines.size(); ++i) {
-    if (!SectionOf(ini.lines[i], name) || !SameName(name, section)) continue;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (!SectionOf(lines[i], name) || !SameName(name, section)) continue;
     begin = i;
     end = i + 1;
-    while (end < ini.lines.size() && !SectionOf(ini.lines[end], name)) ++end;
+    while (end < lines.size() && !SectionOf(lines[end], name)) ++end;
     return true;
   }
   return false;
 }
 
 // Index of the key's line inside the section, or `end` when it has none.
-std::size_t FindKey(const IniLines& ini, std::size_t begin, std::size_t end, const char* key) {
+std::size_t FindKey(const std::vector<std::string>& lines, std::size_t begin, std::size_t end, const char* key) {
   std::string name, value;
   for (std::size_t i = begin + 1; i < end; ++i) {
-    if (KeyOf(ini.lines[i], name, value) && SameName(name, key)) return i;
+    if (KeyOf(lines[i], name, value) && SameName(name, key)) return i;
   }
   return end;
 }
@@ -194,20 +194,54 @@ bool WriteReplacing(const char* fileName, const std::string& content) {
 }
 }  // namespace
 
+ProfileText::ProfileText(const std::string& content) : mLines(SplitLines(content).lines) {}
+
+bool ProfileText::ReadFile(const char* fileName) {
+  std::string content;
+  const bool read = fileName != nullptr && ReadWholeFile(fileName, content);
+  mLines = SplitLines(content).lines;
+  return read;
+}
+
+std::string ProfileText::Get(const char* section, const char* key, const char* defaultValue) const {
+  std::size_t begin = 0, end = 0;
+  if (section != nullptr && key != nullptr && FindSection(mLines, section, begin, end)) {
+    const std::size_t line = FindKey(mLines, begin, end, key);
+    std::string name, value;
+    if (line < end && KeyOf(mLines[line], name, value)) return Unquoted(value);
+  }
+  return defaultValue != nullptr ? defaultValue : "";
+}
+
+std::vector<std::string> ProfileText::SectionNames() const {
+  std::vector<std::string> names;
+  std::string name;
+  for (const std::string& line : mLines) {
+    if (!SectionOf(line, name)) continue;
+    bool seen = false;
+    for (const std::string& known : names) seen = seen || SameName(known, name.c_str());
+    if (!seen) names.push_back(name);
+  }
+  return names;
+}
+
+std::vector<std::pair<std::string, std::string>> ProfileText::Section(const char* section) const {
+  std::vector<std::pair<std::string, std::string>> keys;
+  std::size_t begin = 0, end = 0;
+  if (section == nullptr || !FindSection(mLines, section, begin, end)) return keys;
+  std::string name, value;
+  for (std::size_t i = begin + 1; i < end; ++i) {
+    if (KeyOf(mLines[i], name, value)) keys.emplace_back(name, Unquoted(value));
+  }
+  return keys;
+}
+
 std::size_t GetPrivateProfileString(const char* section, const char* key, const char* defaultValue, char* buffer,
                                     std::size_t size, const char* fileName) {
   if (buffer == nullptr || size == 0) return 0;
-  std::string result = defaultValue != nullptr ? defaultValue : "";
-  std::string content;
-  if (section != nullptr && key != nullptr && fileName != nullptr && ReadWholeFile(fileName, content)) {
-    const IniLines ini = SplitLines(content);
-    std::size_t begin = 0, end = 0;
-    if (FindSection(ini, section, begin, end)) {
-      const std::size_t line = FindKey(ini, begin, end, key);
-      std::string name, value;
-      if (line < end && KeyOf(ini.lines[line], name, value)) result = Unquoted(value);
-    }
-  }
+  ProfileText text;
+  text.ReadFile(fileName);
+  const std::string result = text.Get(section, key, defaultValue);
   const std::size_t count = result.size() < size - 1 ? result.size() : size - 1;
   std::memcpy(buffer, result.data(), count);
   buffer[count] = '\0';
@@ -215,17 +249,9 @@ std::size_t GetPrivateProfileString(const char* section, const char* key, const 
 }
 
 std::vector<std::string> GetPrivateProfileSectionNames(const char* fileName) {
-  std::vector<std::string> names;
-  std::string content;
-  if (fileName == nullptr || !ReadWholeFile(fileName, content)) return names;
-  std::string name;
-  for (const std::string& line : SplitLines(content).lines) {
-    if (!SectionOf(line, name)) continue;
-    bool seen = false;
-    for (const std::string& known : names) seen = seen || SameName(known, name.c_str());
-    if (!seen) names.push_back(name);
-  }
-  return names;
+  ProfileText text;
+  text.ReadFile(fileName);
+  return text.SectionNames();
 }
 
 const std::string* FindPrivateProfileKey(const std::vector<std::pair<std::string, std::string>>& keys,
@@ -238,17 +264,9 @@ const std::string* FindPrivateProfileKey(const std::vector<std::pair<std::string
 }
 
 std::vector<std::pair<std::string, std::string>> GetPrivateProfileSection(const char* section, const char* fileName) {
-  std::vector<std::pair<std::string, std::string>> keys;
-  std::string content;
-  if (section == nullptr || fileName == nullptr || !ReadWholeFile(fileName, content)) return keys;
-  const IniLines ini = SplitLines(content);
-  std::size_t begin = 0, end = 0;
-  if (!FindSection(ini, section, begin, end)) return keys;
-  std::string name, value;
-  for (std::size_t i = begin + 1; i < end; ++i) {
-    if (KeyOf(ini.lines[i], name, value)) keys.emplace_back(name, Unquoted(value));
-  }
-  return keys;
+  ProfileText text;
+  text.ReadFile(fileName);
+  return text.Section(section);
 }
 
 namespace {
@@ -270,7 +288,7 @@ void Edit(IniLines& ini, const char* section, const char* key, const char* value
     }
   }
   std::size_t begin = 0, end = 0;
-  const bool found = FindSection(ini, section, begin, end);
+  const bool found = FindSection(ini.lines, section, begin, end);
   if (key == nullptr) {
     if (!found) return;
     ini.lines.erase(ini.lines.begin() + static_cast<std::ptrdiff_t>(begin),
@@ -280,7 +298,7 @@ void Edit(IniLines& ini, const char* section, const char* key, const char* value
     ini.lines.push_back(std::string("[") + section + "]");
     ini.lines.push_back(std::string(key) + "=" + cleanValue);
   } else {
-    const std::size_t line = FindKey(ini, begin, end, key);
+    const std::size_t line = FindKey(ini.lines, begin, end, key);
     if (line < end) {
       if (value == nullptr) {
         ini.lines.erase(ini.lines.begin() + static_cast<std::ptrdiff_t>(line));

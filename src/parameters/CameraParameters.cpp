@@ -213,13 +213,19 @@ bool CameraParameters::Load() { return Load(DriverState::Get().GetConfigFilePath
 bool CameraParameters::Load(const std::string& fileName) {
   // The file is read before the lock is taken, its two sections once: readers of the set (the
   // grab and ejector threads) wait only for the values to be stored.
+  os::ProfileText text;
+  text.ReadFile(fileName.c_str());
+  return Load(text);
+}
+
+bool CameraParameters::Load(const os::ProfileText& text) {
   std::string section;
   {
     std::shared_lock<std::shared_mutex> guard(mGuard);
     section = mDescriptor.name;
   }
-  const auto own = os::GetPrivateProfileSection(section.c_str(), fileName.c_str());
-  const auto general = os::GetPrivateProfileSection(kGeneral, fileName.c_str());
+  const auto own = text.Section(section.c_str());
+  const auto general = text.Section(kGeneral);
   std::unique_lock<std::shared_mutex> guard(mGuard);
   for (Param_& parameter : mParameters) {
     if (!parameter.persistent) continue;

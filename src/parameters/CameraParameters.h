@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "os/PrivateProfile.h"
 #include "camera/CameraDescriptor.h"
 #include "camera_sdk/GenApi.h"
 #include "parameters/Param.h"
@@ -94,6 +95,8 @@ class CameraParameters {
   // The .ini file in the driver's system path, or the one named.
   bool Load();
   bool Load(const std::string& fileName);
+  // The same from the file's text, read beforehand.
+  bool Load(const os::ProfileText& text);
   // False, with a level-1 line, when the file could not be written.
   bool Save();
   bool Save(const std::string& fileName);

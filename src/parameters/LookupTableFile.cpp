@@ -29,12 +29,20 @@ bool ReadLookupTableColumns(const std::string& file, std::vector<std::string>& c
 
 bool ReadLookupTable(const std::string& file, const std::string& column, std::vector<int64_t>& indices,
                      std::vector<int64_t>& values, std::string* why) {
+  std::ifstream in(file);
+  if (!in) {
+    if (why != nullptr) *why = "the file cannot be opened";
+    return false;
+  }
+  return ReadLookupTable(in, column, indices, values, why);
+}
+
+bool ReadLookupTable(std::istream& in, const std::string& column, std::vector<int64_t>& indices,
+                     std::vector<int64_t>& values, std::string* why) {
   const auto fail = [why](std::string reason) {
     if (why != nullptr) *why = std::move(reason);
     return false;
   };
-  std::ifstream in(file);
-  if (!in) return fail("the file cannot be opened");
   std::string line;
   if (!std::getline(in, line)) return fail("the file has no header line");
   if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -51,8 +59,9 @@ bool ReadLookupTable(const std::string& file, const std::string& column, std::ve
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const std::vector<std::string> fields = SplitFields(line);
     if (fields.size() <= chosen) return fail("line " + std::to_string(number) + " has no value in the column");
-    indices.push_back(std::atoll(fields[0].c_str()));
-    values.push_back(std::atoll(fields[chosen].c_str()));
+    // strtoll rather than atoll: a number beyond the range gives its limit, not undefined behaviour.
+    indices.push_back(std::strtoll(fields[0].c_str(), nullptr, 10));
+    values.push_back(std::strtoll(fields[chosen].c_str(), nullptr, 10));
   }
   return true;
 }

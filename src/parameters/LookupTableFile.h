@@ -4,6 +4,7 @@
 // by the configuration page for the names of the columns a user may pick.
 
 #include <cstdint>
+#include <istream>
 #include <string>
 #include <vector>
 
@@ -12,4 +13,7 @@ bool ReadLookupTableColumns(const std::string& file, std::vector<std::string>& c
 // The index and value lists of column `column`; false when the file does not serve, and then `why`
 // (if given) says why.
 bool ReadLookupTable(const std::string& file, const std::string& column, std::vector<int64_t>& indices,
+                     std::vector<int64_t>& values, std::string* why = nullptr);
+// The same from a stream holding the file's text.
+bool ReadLookupTable(std::istream& in, const std::string& column, std::vector<int64_t>& indices,
                      std::vector<int64_t>& values, std::string* why = nullptr);

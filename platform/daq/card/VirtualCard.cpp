@@ -19,10 +19,9 @@ constexpr int kMaxChannels = 256;
 
 int Ports(int channels) { return (channels + 7) / 8; }
 
-std::string Key(const std::string& file, const std::string& section, const char* key, const char* fallback) {
-  char buffer[256];
-  os::GetPrivateProfileString(section.c_str(), key, fallback, buffer, sizeof buffer, file.c_str());
-  return buffer;
+// Cut as a 256-byte read buffer cuts it.
+std::string Key(const os::ProfileText& text, const std::string& section, const char* key, const char* fallback) {
+  return text.Get(section.c_str(), key, fallback).substr(0, 255);
 }
 
 // A whole decimal or 0x-hexadecimal number in [low, high]; false for anything else.
@@ -188,18 +187,25 @@ bool VirtualCard::SetTrace(const std::string& path) {
 }
 
 std::vector<std::unique_ptr<VirtualCard>> ReadCards(const std::string& fileName) {
+  os::ProfileText text;
+  text.ReadFile(fileName.c_str());
+  return ReadCards(text, fileName, true);
+}
+
+std::vector<std::unique_ptr<VirtualCard>> ReadCards(const os::ProfileText& text, const std::string& fileName,
+                                                    bool openTraces) {
   std::vector<std::unique_ptr<VirtualCard>> cards;
-  for (const std::string& section : os::GetPrivateProfileSectionNames(fileName.c_str())) {
+  for (const std::string& section : text.SectionNames()) {
     long long number = 0, outputs = 0, inputs = 0, openStatus = 0, featuresStatus = 0, writeStatus = 0, delay = 0;
     const bool named = section.size() > 6 && strncasecmp(section.c_str(), "Device", 6) == 0 &&
                        Number(section.substr(6), 0, 65535, &number);
     const bool good =
-        named && Number(Key(fileName, section, "OutputChannels", "32"), 0, kMaxChannels, &outputs) &&
-        Number(Key(fileName, section, "InputChannels", "32"), 0, kMaxChannels, &inputs) &&
-        Number(Key(fileName, section, "OpenStatus", "0"), 0, 0xFFFFFFFFLL, &openStatus) &&
-        Number(Key(fileName, section, "FeaturesStatus", "0"), 0, 0xFFFFFFFFLL, &featuresStatus) &&
-        Number(Key(fileName, section, "WriteStatus", "0"), 0, 0xFFFFFFFFLL, &writeStatus) &&
-        Number(Key(fileName, section, "WriteDelayUs", "0"), 0, 10000000, &delay);
+        named && Number(Key(text, section, "OutputChannels", "32"), 0, kMaxChannels, &outputs) &&
+        Number(Key(text, section, "InputChannels", "32"), 0, kMaxChannels, &inputs) &&
+        Number(Key(text, section, "OpenStatus", "0"), 0, 0xFFFFFFFFLL, &openStatus) &&
+        Number(Key(text, section, "FeaturesStatus", "0"), 0, 0xFFFFFFFFLL, &featuresStatus) &&
+        Number(Key(text, section, "WriteStatus", "0"), 0, 0xFFFFFFFFLL, &writeStatus) &&
+        Number(Key(text, section, "WriteDelayUs", "0"), 0, 10000000, &delay);
     const bool duplicate = std::any_of(cards.begin(), cards.end(), [&](const std::unique_ptr<VirtualCard>& card) {
       return card->DeviceNumber() == number;
     });
@@ -213,7 +219,7 @@ std::vector<std::unique_ptr<VirtualCard>> ReadCards(const std::string& fileName)
     for (int port = 0; port < card->InputPorts(); ++port) {
       long long value = 0;
       const std::string key = "Input" + std::to_string(port);
-      if (Number(Key(fileName, section, key.c_str(), "0"), 0, 255, &value)) {
+      if (Number(Key(text, section, key.c_str(), "0"), 0, 255, &value)) {
         card->SetInput(port, static_cast<uint8_t>(value));
       } else {
         std::fprintf(stderr, "KORVEX_DAQ: [%s] %s of '%s' is no byte value; 0 used\n", section.c_str(), key.c_str(),
@@ -224,7 +230,7 @@ std::vector<std::unique_ptr<VirtualCard>> ReadCards(const std::string& fileName)
     card->SetFeaturesStatus(static_cast<uint32_t>(featuresStatus));
     card->SetWriteStatus(static_cast<uint32_t>(writeStatus));
     card->SetWriteDelayUs(static_cast<int>(delay));
-    const std::string trace = Key(fileName, section, "Trace", "");
+    const std::string trace = openTraces ? Key(text, section, "Trace", "") : std::string();
     if (!trace.empty() && !card->SetTrace(trace)) {
       std::fprintf(stderr, "KORVEX_DAQ: [%s] cannot write the trace '%s'\n", section.c_str(), trace.c_str());
     }

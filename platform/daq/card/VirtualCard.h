@@ -15,6 +15,10 @@
 #include <string>
 #include <vector>
 
+namespace os {
+class ProfileText;
+}
+
 namespace daq {
 
 // Status codes the virtual card reports; the libraries translate them into their own.
@@ -85,6 +89,10 @@ VirtualCard* FindCard(int deviceNumber);
 // The cards an .ini file describes: sections [Device<N>]; a section with bad values is skipped
 // with a line on stderr. Never fails on malformed input.
 std::vector<std::unique_ptr<VirtualCard>> ReadCards(const std::string& fileName);
+// The same from the file's text (`fileName` names it in the messages); without `openTraces` no
+// "Trace" file is opened.
+std::vector<std::unique_ptr<VirtualCard>> ReadCards(const os::ProfileText& text, const std::string& fileName,
+                                                    bool openTraces);
 // Forgets every card and builds the table again from KORVEX_DAQ. Only while no card is in use.
 void ResetCards();
 // The steady clock in nanoseconds (the history's) and in microseconds (the trace's).
