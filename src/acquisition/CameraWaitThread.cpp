@@ -161,7 +161,6 @@ void CameraWaitThread::EndHandling(bool resultDone) {
 }
 
 int CameraWaitThread::ThreadMain() {
-  // 1.
   Log(2, "CameraWaitThread::ThreadMain: entering, clock=%ld", static_cast<long>(os::ClockMs()));
   sFailureCount = 0;
   std::vector<Camera*> cameraOfIndex;
@@ -188,22 +187,19 @@ int CameraWaitThread::ThreadMain() {
     FollowRealTimeSetting("CameraWaitThread::ThreadMain", kWaitThreadPriority);
     if (!woken) {
       if (nextDeadline > 0) continue;  // a drain deadline: the next cycle lets that camera go
-      // 3.
       Log(1, "CameraWaitThread::ThreadMain: WARNING: wait timeout -- should not have happened");
       break;
     }
     if (index == 0) {
-      // 4.
       Log(2, "CameraWaitThread::ThreadMain: Event received: terminate");
       break;
     }
     if (index == 1) {
-      // 5.
       Log(2, "CameraWaitThread::ThreadMain: Event received: new camera grab wait");
       mNewCameraEvent.Reset();
       continue;
     }
-    // 6.
+    // A grab result of one camera.
     try {
       Camera* camera = GetWaitCamera(cameraOfIndex, static_cast<int>(index) - 2);
       try {
@@ -224,7 +220,6 @@ int CameraWaitThread::ThreadMain() {
       // a stale index: dropped
     }
   }
-  // 7.
   Log(2, "CameraWaitThread::ThreadMain: leaving");
   return 0;
 }
@@ -279,16 +274,16 @@ void CameraWaitThread::HandleCameraEvent_FrameMode(Camera* camera) {
         camera->GetPort());
     return;
   }
-  // 1.
+  // A single grab ends with this image.
   if (!camera->IsContinuous()) {
     camera->MakeGrabbing(0);
     Log(2, "CameraWaitThread::HandleCameraEvent_FrameMode: Grab finished\n");
   }
-  // 2.
+  // The result.
   Pylon::GrabResult result;
   if (!camera->GetStreamGrabber()->RetrieveResult(result)) return;
   if (result.Status() == Pylon::Grabbed) {
-    // 3.
+    // A good frame goes to the results.
     ImageBuffer* buffer = static_cast<ImageBuffer*>(const_cast<void*>(result.Context()));
     camera->GetFrameBuffers().PutBuffer(buffer, true);
     if (!camera->FirstImageReceived()) {
@@ -322,10 +317,10 @@ void CameraWaitThread::HandleCameraEvent_FrameMode(Camera* camera) {
 }
 
 void CameraWaitThread::HandleCameraEvent_LineCounterMode(Camera* camera) {
-  // 1.
+  // The result.
   Pylon::GrabResult result;
   if (!camera->GetStreamGrabber()->RetrieveResult(result)) return;
-  // 2.
+  // A failed chunk: counted, logged, given back.
   if (result.Status() != Pylon::Grabbed) {
     LogFailedResult(
         "CameraWaitThread::HandleCameraEvent_LineCounterMode: ERROR: grabbed not OK, count=%d,%d-%d-%d %d:%d:%d "
@@ -346,7 +341,7 @@ void CameraWaitThread::HandleCameraEvent_LineCounterMode(Camera* camera) {
     }
     return;
   }
-  // 3.
+  // A chunk after the grab stopped goes back.
   if (!camera->IsGrabbing()) {
     Log(1,
         "CameraWaitThread::HandleCameraEvent_LineCounterMode: WARNING: buffer arrived while no grab in progress is "
@@ -365,7 +360,7 @@ void CameraWaitThread::HandleCameraEvent_LineCounterMode(Camera* camera) {
     }
     return;
   }
-  // 4.
+  // The chunk into the round buffer; an image may be formed.
   ImageBuffer* buffer = static_cast<ImageBuffer*>(const_cast<void*>(result.Context()));
   LineCounterState& counter = camera->GetLineCounter();
   bool formed = false;

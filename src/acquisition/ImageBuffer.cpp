@@ -16,18 +16,18 @@ ImageBuffer::ImageBuffer(bool isColor_, int width_, int height_) : width(width_)
 ImageBuffer::~ImageBuffer() { Free(); }
 
 void ImageBuffer::Allocate(int newSize) {
-  // 1.
+  // No size: no memory.
   if (newSize <= 0) {
     Log(1, "ImageBuffer::Allocate: ERROR: incorrect size %d\n", newSize);
     throw "Err";
   }
-  // 2.
+  // A new size: the old memory goes.
   if (newSize != size) {
     Free();
     data = new (std::nothrow) unsigned char[static_cast<std::size_t>(newSize)];
     size = newSize;
   }
-  // 3.
+  // Allocated once per size.
   if (data == nullptr) {
     size = 0;
     Log(1, "ImageBuffer::Allocate: ERROR: could not allocate buffer of required size %d\n", newSize);
@@ -67,17 +67,15 @@ void ImageBuffer::toBGR() {
 }
 
 void ImageBuffer::Register(Pylon::IStreamGrabber& streamGrabber) {
-  // 1.
+  // Registered with the stream grabber once.
   if (handle != nullptr) Log(1, "ImageBuffer::Register: WARNING: finds preassigned handle\n");
-  // 2.
+  // Nothing to register.
   if (data == nullptr || size == 0) {
     Log(1, "ImageBuffer::Register: ERROR: buffer unassigned\n");
     return;
   }
-  // 3.
   Log(4, "ImageBuffer::Register: registering buffer, size=%d\n", size);
   handle = streamGrabber.RegisterBuffer(data, static_cast<std::size_t>(size));
-  // 4.
   if (handle == nullptr) Log(1, "ImageBuffer::Register: ERROR: handle==0 after registration\n");
 }
 

@@ -10,7 +10,7 @@
 ImageBuffers::~ImageBuffers() { CleanUp(); }
 
 bool ImageBuffers::Init(Camera* camera) {
-  // 1.
+  // The camera's buffer count and geometry.
   mCamera = camera;
   const int count = camera->GetFrameBufferCount();
   const bool isColor = camera->IsColor();
@@ -18,9 +18,8 @@ bool ImageBuffers::Init(Camera* camera) {
   mWidth = geometry.width;
   mHeight = geometry.height;
   mOverlap = geometry.overlap;
-  // 2.
   Log(2, "ImageBuffers::Init: width=%d, height=%d, bufcount=%d, iscolor=%d\n", mWidth, mHeight, count, isColor ? 1 : 0);
-  // 3.
+  // Refused when nothing could be allocated.
   if (count < 1 || mWidth < 1 || mHeight < 1) {
     Log(1, " ImageBuffers::Init: ERROR: incorrect image buffer allocation parameters bufferCount=%d, width=%d, height=%d\n",
         count, mWidth, mHeight);
@@ -28,14 +27,14 @@ bool ImageBuffers::Init(Camera* camera) {
   }
   mResults.Reset(static_cast<std::size_t>(count));
   mBuffers.reserve(static_cast<std::size_t>(count));
-  // 4.
+  // The frame buffers.
   for (int i = 0; i < count; ++i) {
     ImageBuffer* buffer = new ImageBuffer(isColor, mWidth, mHeight);
     mBuffers.push_back(buffer);
     buffer->Register(*mStreamGrabber);
     mStreamGrabber->QueueBuffer(buffer->GetHandle(), buffer);
   }
-  // 5.
+  // Their addresses, when the log wants them.
   if (LogWriter::Wanted(3)) {
     std::string text = "ImageBuffers::Init: buffers: ";
     char address[32];
@@ -45,14 +44,12 @@ bool ImageBuffers::Init(Camera* camera) {
     }
     Log(3, "%s\n", text.c_str());
   }
-  // 6.
+  // The line shown where a row cannot be read.
   mSubstituteLine.assign(static_cast<std::size_t>(mWidth) * 3, 0x70);
-  // 7.
   return true;
 }
 
 void ImageBuffers::PutBuffer(ImageBuffer* buffer, bool toResults) {
-  // 1.
   if (buffer == nullptr) {
     Log(1, "ImageBuffers::PutBuffer: ERROR: null parameter\n");
     return;
@@ -61,10 +58,10 @@ void ImageBuffers::PutBuffer(ImageBuffer* buffer, bool toResults) {
     Log(1, "ImageBuffers::PutBuffer: ERROR: provided parameter is not a valid ImageBuffer pointer\n");
     return;
   }
-  // 2.
+  // One lock for both queues.
   std::lock_guard<std::mutex> guard(mLock);
   if (toResults) {
-    // 3.
+    // To the results, held back once as the first overlap source.
     buffer->swapped = false;
     if (!mResults.Empty() || mCamera->FirstImageReceived() || mOverlap <= 0) {
       mResults.PushBack(buffer);
@@ -75,7 +72,7 @@ void ImageBuffers::PutBuffer(ImageBuffer* buffer, bool toResults) {
       mLastBuffer = buffer;
     }
   } else {
-    // 4.
+    // Back from the host: only the front result can come back.
     if (mResults.Front() != buffer) {
       Log(1, "ImageBuffers::PutBuffer: ERROR: the buffer being queued is not the first of the result queue\n");
     }
@@ -83,7 +80,7 @@ void ImageBuffers::PutBuffer(ImageBuffer* buffer, bool toResults) {
     if (mLastBuffer != nullptr) mStreamGrabber->QueueBuffer(mLastBuffer->GetHandle(), mLastBuffer);
     mLastBuffer = buffer;
   }
-  // 5.
+  // The queues, when the log wants them.
   if (LogWriter::Wanted(3)) {
     char head[256];
     std::snprintf(head, sizeof head,
@@ -102,22 +99,20 @@ void ImageBuffers::PutBuffer(ImageBuffer* buffer, bool toResults) {
 }
 
 unsigned char* ImageBuffers::GetLine() {
-  // 1.
   if (mCamera == nullptr) {
     Log(1, " ImageBuffers::GetLine: ERROR: mCamera is null\n");
     return nullptr;
   }
-  // 2.
   const int height = mHeight;
   Log(4, "ImageBuffers::GetLine(): currentline=%d, currentPrevLine=%d, height=%d\n", mCurrentLine, mCurrentPrevLine,
       height);
-  // 3.
+  // A read position out of the image is a fault.
   if (mCurrentLine < 0 || mCurrentLine >= height || mCurrentPrevLine < 0 || mCurrentPrevLine > height) {
     Log(1, " ImageBuffers::GetLine: ERROR: incorrect current line=%d, height=%d, lastbuf currentline=%d\n", mCurrentLine,
         height, mCurrentPrevLine);
     return nullptr;
   }
-  // 4.
+  // The front result, once per image.
   if (mReadFront == nullptr) {
     std::lock_guard<std::mutex> guard(mLock);
     if (mResults.Empty()) {
@@ -133,7 +128,7 @@ unsigned char* ImageBuffers::GetLine() {
     Log(1, "ImageBuffers::GetLine(): ERROR obtaining buffer pointer\n");
     return nullptr;
   }
-  // 5.
+  // Overlap rows come from the previous image.
   const int k = mOverlap;
   if (k > height) {
     Log(1, "ImageBuffers::GetLine: ERROR: overlapped lines is greater than height, overlappedlines=%d, height=%d\n", k,
@@ -161,7 +156,7 @@ unsigned char* ImageBuffers::GetLine() {
   }
   unsigned char* row = front->GetLine(mCurrentLine);
   ++mCurrentLine;
-  // 8.
+  // The image read to its end goes back to the camera.
   if (mCurrentLine >= height) {
     Log(4, "ImageBuffers::GetLine(): frame finished, resetting current line and returning buffer\n");
     mCurrentPrevLine = 0;

@@ -6,9 +6,9 @@
 ImageRoundBuffer::~ImageRoundBuffer() { CleanUp(); }
 
 bool ImageRoundBuffer::Init(Camera* camera, int bufCount) {
-  // 1.
+  // Whatever the last open left.
   CleanUp();
-  // 2.
+  // The geometry: chunk lines, width, overlap, height.
   const CameraGeometry& geometry = camera->GetGeometry();
   const int n = geometry.resolution;
   const int width = geometry.width;
@@ -23,14 +23,14 @@ bool ImageRoundBuffer::Init(Camera* camera, int bufCount) {
         width, minBufCount, bufCount);
     return false;
   }
-  // 4.
+  // Chunks per overlap and per image, and the delay.
   overlayBufCount = k / n;
   _imageBufCount = h / n;
   mDelay = geometry.delay;
   mLinesPerChunk = n;
   Log(3, "ImageRoundBuffer::Init: Image_buf_count=%d, overlay_buf_count=%d, total_buf_count=%d", _imageBufCount,
       overlayBufCount, bufCount);
-  // 5.
+  // The ring must hold an image and its overlap.
   if (bufCount < overlayBufCount + _imageBufCount) {
     Log(1, "ImageRoundBuffer::Init: ERROR: _imageBufCount=%d is more than than total bufCount=%d", _imageBufCount,
         bufCount);
@@ -40,7 +40,7 @@ bool ImageRoundBuffer::Init(Camera* camera, int bufCount) {
   mIncoming.Reset(static_cast<std::size_t>(bufCount));
   mBuffers.reserve(static_cast<std::size_t>(bufCount));
   mImage.reserve(static_cast<std::size_t>(overlayBufCount + _imageBufCount) * n);
-  // 6.
+  // The chunk buffers, all queued to the stream grabber.
   for (int i = 0; i < bufCount; ++i) {
     ImageBuffer* buffer = new ImageBuffer(camera->IsColor(), width, n);
     mBuffers.push_back(buffer);
@@ -50,29 +50,28 @@ bool ImageRoundBuffer::Init(Camera* camera, int bufCount) {
     mStreamGrabber->QueueBuffer(handle, buffer);
     Log(4, "ImageRoundBuffer::Init: buffer %d (addr=%x,handle=%x) registered\n", i, LogAddress(buffer), LogAddress(handle));
   }
-  // 7.
   return true;
 }
 
 void ImageRoundBuffer::Requeue(ImageBuffer* chunk) { mStreamGrabber->QueueBuffer(chunk->GetHandle(), chunk); }
 
 void ImageRoundBuffer::ProcessBuffer(Camera* camera, ImageBuffer* buffer, bool& formed) {
-  // 1.
+  // Nothing formed until the chunks make an image.
   formed = false;
   if (buffer == nullptr) {
     Log(1, "ImageRoundBuffer::ProcessBuffer: ERROR: pBuf parameter==0\n");
     return;
   }
-  // 2.
+  // Colour rows in BGR when asked for.
   if (camera->IsColor() && camera->GetParameter<bool>("UseBGR")) {
     buffer->swapped = false;
     buffer->toBGR();
   }
-  // 3.
+  // Queued with the chunks not yet in an image.
   mIncoming.PushBack(buffer);
   Log(3, "ImageRoundBuffer::ProcessBuffer: adding buffer %X to queue, new size=%d", LogAddress(buffer),
       static_cast<int>(mIncoming.Size()));
-  // 4.
+  // Enough chunks for an image? The first needs its overlap and delay too.
   const bool steady = camera->FirstImageReceived();
   const int needed = steady ? _imageBufCount : _imageBufCount + overlayBufCount + mDelay;
   const int size = static_cast<int>(mIncoming.Size());
@@ -84,10 +83,10 @@ void ImageRoundBuffer::ProcessBuffer(Camera* camera, ImageBuffer* buffer, bool& 
     }
     return;
   }
-  // 5.
+  // An image is formed.
   formed = true;
   Log(3, "ImageRoundBuffer::ProcessBuffer: frame is formed");
-  // 6.
+  // Its chunks move to the image list; delayed ones stay for the next.
   int delayed = 0;
   int moved = 0;
   int imageSize;
@@ -112,18 +111,16 @@ void ImageRoundBuffer::ProcessBuffer(Camera* camera, ImageBuffer* buffer, bool& 
     }
     imageSize = static_cast<int>(_imageBuffers.Size());
   }
-  // 7.
   Log(3, "ImageRoundBuffer::ProcessBuffer: transfered %d delay buffers to pylon, %d buffers to image, new imgbufsize=%d",
       delayed, moved, imageSize);
   camera->SetFirstImageReceived();
 }
 
 unsigned char* ImageRoundBuffer::GetLine(Camera* camera, int row, bool* lastRow) {
-  // 1.
   Log(4, "ImageRoundBuffer::GetLine: entering\n");
   if (lastRow != nullptr) *lastRow = false;
   if (mBuffers.empty()) return nullptr;
-  // 2.
+  // The image's chunk list, built once per image.
   const int imageChunks = overlayBufCount + _imageBufCount;
   if (mImage.empty()) {
     std::lock_guard<std::mutex> guard(mLock);
@@ -156,7 +153,6 @@ unsigned char* ImageRoundBuffer::GetLine(Camera* camera, int row, bool* lastRow)
       ReleaseImage();
     }
   }
-  // 4.
   Log(4, "ImageRoundBuffer::GetLine: leaving\n");
   return line;
 }
@@ -166,7 +162,7 @@ void ImageRoundBuffer::RequeueImageBuffers(int m) {
   mImage.clear();
   {
     std::lock_guard<std::mutex> guard(mLock);
-    // 1.
+    // Chunks of read images back to the stream grabber.
     const int count = m < 0 ? static_cast<int>(_imageBuffers.Size()) : m;
     for (int i = 0; i < count; ++i) {
       if (_imageBuffers.Empty()) {
@@ -187,7 +183,6 @@ void ImageRoundBuffer::RequeueImageBuffers(int m) {
     }
     newSize = static_cast<int>(_imageBuffers.Size());
   }
-  // 2.
   Log(3, "ImageRoundBuffer::RequeueImageBuffers: requeuing %d buffers from image queue, new size=%d", m, newSize);
 }
 

@@ -15,7 +15,7 @@ bool DeliverRow(Camera& camera, void* destination, int row, int firstColumn, int
     return false;
   }
   const CameraGeometry& geometry = camera.GetGeometry();
-  // 3.
+  // The source row and whether it is the image's last.
   bool lastRow = false;
   const unsigned char* source =
       geometry.lineMode ? camera.GetRoundBuffer().GetLine(&camera, row, &lastRow) : camera.GetFrameBuffers().GetLine();
@@ -26,13 +26,13 @@ bool DeliverRow(Camera& camera, void* destination, int row, int firstColumn, int
   const int last = lastColumn < geometry.reportedWidth ? lastColumn : geometry.reportedWidth - 1;
   unsigned char* target = static_cast<unsigned char*>(destination);
   if (!geometry.useDecimation) {
-    // 5.
+    // The pixels asked for.
     if (last >= firstColumn) {
       std::memcpy(target, source + static_cast<std::size_t>(firstColumn) * bytesPerPixel,
                   static_cast<std::size_t>(last - firstColumn + 1) * bytesPerPixel);
     }
   } else {
-    // 6.
+    // Only 1 and 3 bytes per pixel exist.
     if (bytesPerPixel != 1 && bytesPerPixel != 3) {
       Log(1, "getCVLGrabRow: ERROR: unrecognized byte count per pixel : %d\n", bytesPerPixel);
       if (lastRow) camera.GetRoundBuffer().ReleaseImage();

@@ -41,7 +41,6 @@ bool Camera::ExecCmd(const char* command, const char* arguments, char* result, i
     Log(1, "Camera::ExecCmd: ERROR: ejector not available, port=%d", mPort.load());
     return false;
   }
-  // 2.
   Log(3, "Camera::ExecCmd entering");
   CopyLimited(result, "unknowncmd", resultSize - 1);
   // 3. Ports and bits outside what a card and a byte have are bad arguments, never passed on.
@@ -84,13 +83,13 @@ bool Camera::ExecCmd(const char* command, const char* arguments, char* result, i
     }
     if (read) value = (byte >> bit) & 1;  // only then is bit known to lie in the byte
   }
-  // 4.
+  // A read answers the value.
   if (read) {
     if (resultSize > 0) std::snprintf(result, static_cast<std::size_t>(resultSize), "%d", value);
     Log(3, "Camera::ExecCmd exiting");
     return true;
   }
-  // 5.
+  // The answer, cut to the host's buffer.
   CopyLimited(result, answer, resultSize - 1);
   Log(3, "Camera::ExecCmd exiting");
   return true;

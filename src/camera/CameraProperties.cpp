@@ -85,18 +85,15 @@ bool Camera::GetProperty(const char* name, int* value) {
     return false;
   }
   const char* translated = Translate(name);
-  // 1.
   if (EqualsIgnoringCase(name, "PixelSize")) {
     *value = mBitsPerPixel;
     Log(3, "Camera::GetProperty pixelsize=%d \n", *value);
     return true;
   }
-  // 2.
   if (EqualsIgnoringCase(name, "continuous") || EqualsIgnoringCase(name, "continous")) {
     *value = mContinuous ? 1 : 0;
     return true;
   }
-  // 3.
   if (EqualsIgnoringCase(name, "LostChunks")) {
     const int64_t lost = mLineCounter.lostChunks.load(std::memory_order_relaxed);
     *value = static_cast<int>(std::min<int64_t>(lost, std::numeric_limits<int>::max()));
@@ -106,17 +103,15 @@ bool Camera::GetProperty(const char* name, int* value) {
     *value = os::ClockMs() - mLineCounter.clockStamp.load() >= mLineCounter.conveyorTimeout.load() ? 1 : 0;
     return true;
   }
-  // 4.
   if (EqualsIgnoringCase(name, "Inputs")) {
     *value = static_cast<int>(mCamera.LineStatusAll.GetValue() & 7);
     return true;
   }
-  // 5.
   if (EqualsIgnoringCase(name, "Outputs")) {
     *value = static_cast<int>(mCamera.UserOutputValueAll.GetValue());
     return true;
   }
-  // 6.
+  // A parameter of the set.
   if (!mParameters->Has(translated)) return false;
   // A parameter that mirrors a node is read back from the camera first (the device must be open).
   if (mOpen && mParameters->WithParameter(translated, [](Param_& p) { return p.has_option("NodeName"); })) {
@@ -133,22 +128,18 @@ bool Camera::SetProperty(const char* name, int value) {
     return false;
   }
   const char* translated = Translate(name);
-  // 1.
   if (EqualsIgnoringCase(name, "continuous") || EqualsIgnoringCase(name, "continous")) {
     return SetContinuousGrab(value != 0);
   }
-  // 2.
   if (EqualsIgnoringCase(name, "Outputs")) {
     mCamera.UserOutputValueAll.SetValue(value);
     return true;
   }
-  // 3.
   if (EqualsIgnoringCase(name, "LogLevel")) {
     mDriverState->logLevel = value;
     mParameters->SetParameter("LogLevel", value);
     return true;
   }
-  // 4.
   if (EqualsIgnoringCase(name, "DebugViewOutput")) {
     mDriverState->debugOutputLevel = value;
     mParameters->SetParameter("DebugViewOutput", value);
@@ -165,13 +156,11 @@ bool Camera::SetProperty(const char* name, int value) {
     WithEjector([&](Ejector& ejector) { ejector.SetStaticCommand(name); });
     return true;
   }
-  // 7.
   if (EqualsIgnoringCase(name, "ExecuteTriggerSettings")) {
     Log(3, "...execute trigger settings\n");
     ApplyConfigurationToPylon();
     return true;
   }
-  // 8.
   if (EqualsIgnoringCase(name, "EmbedTimeStamp")) {
     mParameters->SetParameter("EmbedTimeStamp", value != 0);
     return true;
@@ -262,13 +251,13 @@ bool Camera::GetRange(const char* name, int* minimum, int* maximum) {
 }
 
 void Camera::SetLUT(CameraParameters& parameters) {
-  // 1.
+  // The table off while it is written.
   mCamera.LUTEnable.SetValue(false);
   // 2. The table is loaded when the switch is on; an empty file name with the switch off is no error.
   if (!parameters.Has("Use LUTtable") || !parameters.GetParameter<bool>("Use LUTtable")) return;
   Log(3, "Camera::SetLUT: setting lut...");
   mCamera.LUTSelector.SetValue("Luminance");
-  // 3.
+  // The table's column from the file.
   std::vector<int64_t> indices, values;
   std::string why;
   const std::string file = parameters.GetValue<std::string>("LUTtable");

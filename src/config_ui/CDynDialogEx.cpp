@@ -113,7 +113,7 @@ std::vector<unsigned char> CDynDialogEx::TemplateBytes(const std::string& face) 
 intptr_t CDynDialogEx::DoModal() {
   ui::Toolkit* toolkit = ui::GetToolkit();
   if (toolkit == nullptr) return -1;
-  // 1.
+  // OK and Cancel, when the dialog asks for them.
   if (mAddOkCancel) {
     mNextY += 6;
     const ui::Rect ok{10, mNextY, 60, mNextY + 14};
@@ -121,7 +121,7 @@ intptr_t CDynDialogEx::DoModal() {
     AddControlByName("BUTTON", "OK", kButtonStyle, 0, &ok, {}, ui::kIdOk);
     AddControlByName("BUTTON", "Annuleren", kButtonStyle, 0, &cancel, {}, ui::kIdCancel);
   }
-  // 2.
+  // The font: the one set, else the toolkit's dialog font.
   const ui::Font* font = mFont;
   if (font == nullptr && mParent != nullptr) font = mParent->GetFont();
   if (font == nullptr && toolkit->GetMainWindow() != nullptr) font = toolkit->GetMainWindow()->GetFont();
@@ -130,7 +130,7 @@ intptr_t CDynDialogEx::DoModal() {
   if (mPointSize == 0) mPointSize = static_cast<uint16_t>(height);
   // 3. and 5. (the bytes are written whole, then copied into the platform's memory)
   const std::vector<unsigned char> bytes = TemplateBytes(face);
-  // 4.
+  // The template in movable memory, as the toolkit takes it.
   void* memory = toolkit->AllocMovable(bytes.size());
   if (memory == nullptr) {
     toolkit->MessageBox(mParent, "CDynDialogEx::DoModal() : LocalAllock Failed");
@@ -143,9 +143,9 @@ intptr_t CDynDialogEx::DoModal() {
     return -1;
   }
   std::memcpy(locked, bytes.data(), bytes.size());
-  // 6.
+  // Shown, modal or not.
   const intptr_t result = toolkit->DialogFromTemplate(locked, bytes.size(), mParent, *this, !mModeless);
-  // 7.
+  // The template's memory goes once the dialog is made.
   toolkit->FreeMovable(memory);
   if (!mModeless) ForgetWindow();
   return result;

@@ -81,11 +81,11 @@ void CPropertyGeneral::OnInitDialog(ui::Window& self) {
   mNameLabel = self.GetDlgItem(kNameId);
   mDescriptionLabel = self.GetDlgItem(kDescriptionId);
 
-  // 1.
+  // The lookup-table rows follow the switch and the file.
   const bool useLut = mParameters.Get("Use LUTtable").val<bool>();
   mParameters.Get("LUTtable").enabled = useLut;
   mParameters.Get("LUTtableRow").enabled = useLut;
-  // 2.
+  // The item focused when the page was last closed, focused again.
   if (Param_* last = Find(mParameters, kLastFocused); last != nullptr && last->kind() == Param_::Kind::String) {
     mLastFocusedName = last->get_string();
   }

@@ -115,7 +115,7 @@ void CPropertyGrid::Paint(ui::Surface& target) {
   }
   std::unique_ptr<ui::Surface> buffer = target.CreateBuffer(mClientWidth, mClientHeight);
   ui::Surface& surface = *buffer;
-  // 1.
+  // The background first.
   surface.FillRect(ui::Rect{0, 0, mClientWidth, mClientHeight}, mBackColour);
   if (mSections.empty()) {
     surface.SetFont(mFont);
@@ -200,7 +200,7 @@ void CPropertyGrid::PaintItem(ui::Surface& surface, const Item& item, const ui::
     surface.DrawText(text, DisplayText(item), colour,
                      ui::text::kSingleLine | ui::text::kVCentre | ui::text::kEndEllipsis);
   }
-  // 4.
+  // The expand button of a section header.
   if (button) {
     const ui::Rect at = ButtonRect(rowIndex);
     const bool pressed = mButtonDown && mArmedHit.row.item == item.id;

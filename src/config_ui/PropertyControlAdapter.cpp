@@ -68,14 +68,13 @@ std::shared_ptr<PropertyControlAdapter> PropertyControlAdapter::For(const Param_
       {typeid(Param<std::string>), std::make_shared<PropertyControlAdapterString>()},
       {typeid(ParamEnum), std::make_shared<PropertyControlAdapterEnum>()},
   };
-  // 2.
   if (EqualsIgnoringCase(parameter.name.c_str(), "LUTtable")) return std::make_shared<PropertyControlAdapterFile>();
   // 3. The exact type: a ParamEnum is not taken for its base.
   const std::type_index type(typeid(parameter));
   for (const auto& row : table) {
     if (row.first == type) return row.second;
   }
-  // 4.
+  // No control for any other kind of parameter.
   throw std::runtime_error("Unsupported parameter type");
 }
 

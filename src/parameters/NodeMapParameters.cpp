@@ -89,10 +89,10 @@ bool CameraParameters::BindLocked(const std::string& key, NodeBinding& binding, 
 }
 
 void CameraParameters::CreateParametersFromNodes(GenApi::INodeMap& nodeMap) {
-  // 1.
+  // From the root category down.
   auto* root = dynamic_cast<GenApi::ICategory*>(nodeMap.GetNode("Root"));
   if (root == nullptr) throw std::runtime_error("CameraParameters::CreateParametersFromNodes: Failed to get root node");
-  // 2.
+  // Its features, categories first.
   GenApi::FeatureList_t features;
   root->GetFeatures(features);
   for (GenApi::IValue* feature : features) {
@@ -109,16 +109,16 @@ void CameraParameters::CreateParametersFromNodes(GenApi::INodeMap& nodeMap) {
 void CameraParameters::CreateParametersFromFeatures(const std::string& group, const GenApi::FeatureList_t& features,
                                                     const std::string& selectorName, GenApi::IEnumEntry* entry) {
   for (GenApi::IValue* feature : features) {
-    // 1.
+    // Each feature's node.
     GenApi::INode* node = feature != nullptr ? feature->GetNode() : nullptr;
     if (node == nullptr || dynamic_cast<GenApi::IRegister*>(node) != nullptr) continue;
-    // 2.
+    // Only what can be read.
     if (!GenApi::IsReadable(node->GetAccessMode())) continue;
-    // 3.
+    // Its name, with the selector's entry.
     const std::string name = NameOf(node, entry);
-    // 4.
+    // Skipped names and those already in the set.
     if (Listed(kSkippedNames, name) || Has(name.c_str())) continue;
-    // 5.
+    // A parameter for it.
     std::unique_ptr<Param_> parameter(CreateParamFromNode(group, node, selectorName, entry));
     if (parameter != nullptr) Add(std::move(parameter));
   }
@@ -133,7 +133,6 @@ Param_* CameraParameters::CreateParamFromNode(const std::string& group, GenApi::
     selector->GetSelectingFeatures(selecting);
     if (!selecting.empty()) return nullptr;
   }
-  // 2.
   const std::string name = NameOf(node, entry);
   std::unique_ptr<Param_> parameter;
   try {
@@ -165,7 +164,7 @@ Param_* CameraParameters::CreateParamFromNode(const std::string& group, GenApi::
         }
         return nullptr;
       }
-      // 5.
+      // An enumeration with its entries.
       auto mirrored = std::make_unique<ParamEnum>(group, name, std::string(enumeration->ToString().c_str()));
       for (GenApi::INode* entryNode : entries) {
         auto* enumEntry = dynamic_cast<GenApi::IEnumEntry*>(entryNode);
@@ -175,13 +174,13 @@ Param_* CameraParameters::CreateParamFromNode(const std::string& group, GenApi::
       mirrored->select_value(enumeration->GetIntValue());
       parameter = std::move(mirrored);
     } else if (dynamic_cast<GenApi::IEnumEntry*>(node) != nullptr || dynamic_cast<GenApi::ICommand*>(node) != nullptr) {
-      // 6.
+      // No parameter for any other kind.
       return nullptr;
     } else {
       Log(2, "CameraParameters::CreateParamFromNode: Skipped '%s' due unsupported type\n", node->GetName().c_str());
       return nullptr;
     }
-    // 7.
+    // Bound to its node by name.
     parameter->set_option("NodeName", node->GetName());
     parameter->description = node->GetDescription().c_str();
     parameter->enabled = GenApi::IsWritable(node->GetAccessMode());
@@ -190,7 +189,6 @@ Param_* CameraParameters::CreateParamFromNode(const std::string& group, GenApi::
       parameter->set_option("SelectorValue", static_cast<int64_t>(entry->GetValue()));
     }
   } catch (const std::bad_cast& e) {
-    // 8.
     Log(2, "CameraParameters::CreateParamFromNode: Parameter '%s' overflow: %s\n", node->GetName().c_str(), e.what());
   }
   return parameter.release();

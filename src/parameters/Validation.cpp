@@ -9,9 +9,9 @@
 #include "parameters/CameraParameters.h"
 
 int CameraParameters::GetMaxLines() {
-  // 1.
+  // Frame mode: the height's own limit.
   if (!Get("LineGrabbingMode").val<bool>()) return Get("Height").maxval<int>();
-  // 2.
+  // Line-counter mode: what the round buffer's memory allows.
   int w = Get("Width").val<int>();
   if (w < 2) w = 1;
   int lines = 189000000 / w;
@@ -24,22 +24,19 @@ void CameraParameters::SetBoundaryValues(GenApi::IInteger& width, GenApi::IInteg
   Param_& widthParam = Get("Width");
   Param_& heightParam = Get("Height");
   Param_& offsetParam = Get("OffsetX");
-  // 1.
+  // Limits from the camera's nodes.
   widthParam.minval(static_cast<int64_t>(width.GetMin()));
   widthParam.maxval(static_cast<int64_t>(width.GetMax()));
-  // 2.
   heightParam.minval(static_cast<int64_t>(height.GetMin()));
   heightParam.maxval(static_cast<int64_t>(height.GetMax() - 1));
-  // 3.
+  // Lines per trigger at most the height.
   Get("LineCounterResolution").maxval(heightParam.val<int>());
-  // 4.
   offsetParam.minval(static_cast<int64_t>(offsetX.GetMin()));
   offsetParam.maxval(static_cast<int64_t>(offsetX.GetMax()));
-  // 5.
+  // The overlap within its limits.
   Param_& overlap = Get("OverlappedLines");
   overlap.minval(0);
   overlap.maxval(heightParam.val<int>());
-  // 6.
   Log(3, "SetBoundaryValues: Width=(%d,%d,%d), offset=(%d,%d,%d)", widthParam.val<int>(), widthParam.minval<int>(),
       widthParam.maxval<int>(), offsetParam.val<int>(), offsetParam.minval<int>(), offsetParam.maxval<int>());
 }
@@ -56,10 +53,9 @@ bool CameraParameters::Validate(std::string& message) {
     Get(key).enabled = lineMode;
   }
 
-  // 2.
   const int maxLines = GetMaxLines();
 
-  // 3.
+  // Line-counter mode: chunk multiples.
   if (lineMode) {
     Param_& resolution = Get("LineCounterResolution");
     {
@@ -87,30 +83,30 @@ bool CameraParameters::Validate(std::string& message) {
     delay.maxval(maxLines / n);
   }
 
-  // 4.
+  // Overlap and delay within the height.
   Get("OverlappedLines").maxval(Get("Height").val<int>());
 
-  // 5.
+  // The delay's range in its description.
   Get("Delay").description =
       (boost::format("chunks (%d lines each)") % Get("LineCounterResolution").val<int>()).str();
 
-  // 6.
+  // The width as far as the offset allows.
   Param_& widthParam = Get("Width");
   Param_& offsetParam = Get("OffsetX");
   Log(3, "Validate: Width=(%d,%d,%d), offset=(%d,%d,%d)", widthParam.val<int>(), widthParam.minval<int>(),
       widthParam.maxval<int>(), offsetParam.val<int>(), offsetParam.minval<int>(), offsetParam.maxval<int>());
 
-  // 7.
+  // Each parameter within its range.
   for (Param_& parameter : mParameters) {
     if (!parameter.enabled) continue;
     if (parameter.kind() == Param_::Kind::Bool || parameter.kind() == Param_::Kind::String ||
         parameter.kind() == Param_::Kind::Enum) {
       continue;
     }
-    // 7.1
+    // Its label in the message.
     const std::string label =
         parameter.has_option("FriendlyName") ? parameter.get_option<std::string>("FriendlyName") : parameter.name;
-    // 7.2
+    // The height's range is the round buffer's.
     if (label == "Height") {
       const int v = parameter.val<int>();
       if (v < 1 || v > maxLines) {
@@ -119,14 +115,13 @@ bool CameraParameters::Validate(std::string& message) {
       }
       continue;
     }
-    // 7.3
+    // Out of range: the message, and OK disabled.
     if (!parameter.in_range()) {
       std::ostringstream range;
       parameter.print_range(range);
       message = (boost::format("%s: %s: out of range %s") % parameter.group % label % range.str()).str();
       return false;
     }
-    // 7.4
     if (parameter.kind() == Param_::Kind::Int) {
       const Param<int>& integer = static_cast<const Param<int>&>(parameter);
       if (integer.increment != 0 &&
@@ -136,6 +131,5 @@ bool CameraParameters::Validate(std::string& message) {
       }
     }
   }
-  // 8.
   return true;
 }
