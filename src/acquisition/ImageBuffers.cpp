@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "camera/Camera.h"
@@ -45,7 +46,12 @@ bool ImageBuffers::Init(Camera* camera) {
     Log(3, "%s\n", text.c_str());
   }
   // The line shown where a row cannot be read.
-  mSubstituteLine.assign(static_cast<std::size_t>(mWidth) * 3, 0x70);
+  try {
+    mSubstituteLine.assign(static_cast<std::size_t>(mWidth) * 3, 0x70);
+  } catch (const std::bad_alloc&) {
+    Log(1, " ImageBuffers::Init: ERROR: could iosu buffer substitute\n");
+    return false;
+  }
   return true;
 }
 

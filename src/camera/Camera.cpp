@@ -342,7 +342,9 @@ void Camera::Close() {
         port);
     return;
   }
-  // Stop acquisition, release everything.
+  // Stop acquisition, release everything. Continuous acquisition ends with the close: a closed
+  // camera is not "in inspection" (the dialog would refuse it) and opens idle.
+  mContinuous = false;
   MakeGrabbing(0);
   mOpen = false;
   CleanupOnClose();

@@ -14,6 +14,8 @@ namespace {
 
 bool IsPort(int port) { return port >= 0 && port <= 0xFFFF; }
 bool IsBit(int bit) { return bit >= 0 && bit <= 7; }
+// A read may name bits 8 to 15 of the port's byte too: they read 0.
+bool IsReadBit(int bit) { return bit >= 0 && bit <= 15; }
 
 // Registers one callback with the assembled log line the host's support reads.
 template <typename Callback>
@@ -42,7 +44,8 @@ bool Camera::ExecCmd(const char* command, const char* arguments, char* result, i
     return false;
   }
   Log(3, "Camera::ExecCmd entering");
-  CopyLimited(result, "unknowncmd", resultSize - 1);
+  // Every answer: at most resultSize - 1 characters and a terminator, as the header promises.
+  CopyLimited(result, "unknowncmd", resultSize);
   // 3. Ports and bits outside what a card and a byte have are bad arguments, never passed on.
   DioDevice& device = ejector->Device();
   const char* answer = "unknowncmd";
@@ -74,10 +77,10 @@ bool Camera::ExecCmd(const char* command, const char* arguments, char* result, i
     value = byte;
   } else if (EqualsIgnoringCase(command, "readbit")) {
     answer = "invalidargs";
-    if (std::sscanf(arguments, "di%d.%d", &port, &bit) == 2 && IsPort(port) && IsBit(bit)) {
+    if (std::sscanf(arguments, "di%d.%d", &port, &bit) == 2 && IsPort(port) && IsReadBit(bit)) {
       read = device.Read(port, byte);
       answer = "fail";
-    } else if (std::sscanf(arguments, "dio%d.%d", &port, &bit) == 2 && IsPort(port) && IsBit(bit)) {
+    } else if (std::sscanf(arguments, "dio%d.%d", &port, &bit) == 2 && IsPort(port) && IsReadBit(bit)) {
       read = device.ReadDio(port, byte);
       answer = "fail";
     }
@@ -90,7 +93,7 @@ bool Camera::ExecCmd(const char* command, const char* arguments, char* result, i
     return true;
   }
   // The answer, cut to the host's buffer.
-  CopyLimited(result, answer, resultSize - 1);
+  CopyLimited(result, answer, resultSize);
   Log(3, "Camera::ExecCmd exiting");
   return true;
 }

@@ -20,7 +20,10 @@ AdvantechDevice_bdaq* AdvantechDevice_bdaq::Create(int deviceNumber, bool emulat
       return nullptr;
     }
   } catch (const std::exception& e) {
+    // A device whose open threw never opened: no device, so that the card counts as not open.
     Log(1, "ERROR:AdvantechDevice_bdaq::Create exception: %s", e.what());
+    delete device;
+    return nullptr;
   }
   return device;
 }

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <string>
 
+#include "driver/Log.h"
 #include "os/DynamicLibrary.h"
 #include "os/Path.h"
 
@@ -45,15 +46,25 @@ bool Resolve(const os::DynamicLibrary& library, const char* name, F& function) {
 bool LoadLibrary(Layer& layer) {
   if (layer.library.IsOpen()) return true;
   const char* chosen = std::getenv("KORVEX_BIODAQ");
+  std::string tried;
   bool opened;
   if (chosen != nullptr && *chosen != '\0') {
+    tried = chosen;
     opened = layer.library.Open(chosen);
   } else {
     const std::string beside = os::ModuleDirectory(reinterpret_cast<const void*>(&TheLayer));
-    opened = (!beside.empty() && layer.library.Open(os::JoinPath(beside, "libBioDaq.so"))) ||
-             layer.library.Open("libBioDaq.so");
+    tried = beside.empty() ? std::string() : os::JoinPath(beside, "libBioDaq.so");
+    opened = !tried.empty() && layer.library.Open(tried);
+    if (!opened) {
+      tried += tried.empty() ? "libBioDaq.so" : " or libBioDaq.so on the library path";
+      opened = layer.library.Open("libBioDaq.so");
+    }
   }
-  if (!opened) return false;
+  if (!opened) {
+    Log(1, "BDaqDevice::Open: ERROR: the BioDAQ library %s cannot be loaded: %s\n", tried.c_str(),
+        layer.library.Error().c_str());
+    return false;
+  }
   EntryPoints& e = layer.entries;
   const bool complete = Resolve(layer.library, "AdxDeviceOpen", e.deviceOpen) &&
                         Resolve(layer.library, "AdxDeviceGetModuleHandle", e.getModuleHandle) &&
@@ -63,6 +74,7 @@ bool LoadLibrary(Layer& layer) {
                         Resolve(layer.library, "AdxDoReadBackPorts", e.doReadBackPorts) &&
                         Resolve(layer.library, "AdxDiReadPorts", e.diReadPorts);
   if (!complete) {
+    Log(1, "BDaqDevice::Open: ERROR: the BioDAQ library %s lacks entry points the driver uses\n", tried.c_str());
     layer.entries = EntryPoints{};
     layer.library.Close();
   }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <new>
 
 #include "camera/Camera.h"
@@ -125,8 +126,9 @@ void Ejector::SetLine(const char* text) {
     Log(1, "Ejector::SetLine: ERROR: unrecognized command: %s\n", text);
     return;
   }
-  // The line number.
-  int line = std::atoi(text + 11);
+  // The line number, read as atoi reads it but without its overflow: a number beyond the integer
+  // range would wrap into some other line.
+  const long long number = std::strtoll(text + 11, nullptr, 10);
   // The blank before the command.
   const char* blank = std::strchr(text + 12, ' ');
   if (blank == nullptr) {
@@ -139,8 +141,13 @@ void Ejector::SetLine(const char* text) {
     Log(1, "Ejector::SetLine: ERROR: invalid command: %s\n", text);
     return;
   }
+  if (number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max()) {
+    Log(1, "Ejector::SetLine: ERROR line %lld passed current %d diff %lld\n", number, GetCurrentLine(),
+        number - GetCurrentLine());
+    return;
+  }
   // The line within the counter's range.
-  line %= kLines;
+  const int line = static_cast<int>(number) % kLines;
   // A line up to half the counter's range ahead across its wrap is still to come, not passed:
   // on a running conveyor, rejects aimed just past 9999 must not be lost.
   const int current = GetCurrentLine();

@@ -155,14 +155,18 @@ TEST_F(EjectorInStep, HostCommandsReadAndWriteTheCardThroughTheEjector) {
   EXPECT_EQ(exec("readbyte", "x5"), "invalidargs");
   EXPECT_EQ(exec("writebyte", "x5"), "fail");
   EXPECT_EQ(exec("readbyte", "di9"), "fail") << "no such port on the card";
-  // Bits outside a byte and ports that do not fit are bad arguments, never a shift or an index.
-  EXPECT_EQ(exec("readbit", "di0.9"), "invalidargs");
+  // A read takes bits 0 to 15 of the byte; other bits and ports that do not fit are bad arguments,
+  // never a shift or an index.
+  EXPECT_EQ(exec("readbit", "di0.9"), "0");
+  EXPECT_EQ(exec("readbit", "dio1.15"), "0");
+  EXPECT_EQ(exec("readbit", "di0.16"), "invalidargs");
   EXPECT_EQ(exec("readbit", "di0.822"), "invalidargs") << "no shift by the bit asked for";
   EXPECT_EQ(exec("writebit", "dio1.8=1"), "fail");
   EXPECT_EQ(exec("writebyte", "dio-1=1"), "fail");
   EXPECT_EQ(exec("writebyte", "dio0=256"), "fail");
   EXPECT_EQ(exec("blink", "dio0"), "unknowncmd");
-  EXPECT_EQ(exec("readbyte", "x5", 4), "in") << "copy limit: resultSize - 1 with the terminator";
+  EXPECT_EQ(exec("readbyte", "x5", 4), "inv") << "at most resultSize - 1 characters and the terminator";
+  EXPECT_EQ(exec("readbyte", "x5", 1), "") << "terminated even with room for nothing else";
   char untouched[8] = "as-was";
   EXPECT_EQ(driver.execCmd(0, 1, "readbyte", "di0", untouched, 8), 1);
   EXPECT_STREQ(untouched, "as-was") << "a camera without the ejector leaves the buffer";

@@ -161,3 +161,23 @@ TEST_F(FailuresReachTheHost, ACommandForALineTheCatchUpHandledIsRefusedAsPassed)
 }
 
 }  // namespace
+
+namespace {
+
+// A close ends continuous acquisition: the camera opens idle again and is no longer "in
+// inspection".
+TEST_F(FailuresReachTheHost, ACloseEndsContinuousAcquisition) {
+  Settings("Mono", "Width=16\nHeight=4\n");
+  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(Open(0, "Mono"), 1);
+  ASSERT_EQ(driver.setProperty(0, 0, "continuous", 1), 1);
+  driver.closeCVLPort(0, 0);
+  ASSERT_EQ(Open(0, "Mono"), 1);
+  int continuous = -1;
+  ASSERT_EQ(driver.getProperty(0, 0, "continuous", &continuous), 1);
+  EXPECT_EQ(continuous, 0);
+  driver.closeCVLPort(0, 0);
+  driver.finalize();
+}
+
+}  // namespace

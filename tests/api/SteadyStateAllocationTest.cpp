@@ -11,7 +11,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <new>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -23,8 +25,11 @@ namespace {
 std::atomic<bool> gCounting{false};
 std::atomic<long> gAllocations{0};
 std::atomic<bool> gTraced{false};
+std::atomic<std::size_t> gFailOnce{0};  // an allocation of this size fails, once
 
 void* Allocate(std::size_t size) {
+  std::size_t failing = size;
+  if (size != 0 && gFailOnce.compare_exchange_strong(failing, 0)) throw std::bad_alloc();
   if (gCounting.load(std::memory_order_relaxed)) {
     gAllocations.fetch_add(1, std::memory_order_relaxed);
     // The first offender's stack goes to stderr, so that a failure says where it came from.
@@ -52,6 +57,12 @@ std::atomic<int> gCompleted{0};
 void OnComplete(int, int) { ++gCompleted; }
 std::atomic<int> gLineCallbacks{0};
 void OnCommand(int, int, const char*, const char*) { ++gLineCallbacks; }
+std::mutex gMessageLock;
+std::string gMessages;  // guarded by gMessageLock
+void OnMessage(const char* text) {
+  std::lock_guard<std::mutex> guard(gMessageLock);
+  gMessages += text;
+}
 
 class SteadyStateAllocation : public ::testing::Test {
  protected:
@@ -131,6 +142,25 @@ TEST_F(SteadyStateAllocation, LineCounterModeWithTheEjectorLineAndCardCommands) 
       });
   EXPECT_EQ(allocations, 0);
   EXPECT_GE(gLineCallbacks, 30) << "the booked lines were processed";
+}
+
+// An allocation that fails while the camera opens fails the open with its line, not the host.
+TEST_F(SteadyStateAllocation, AFailedAllocationOfTheSubstituteRowFailsTheOpen) {
+  std::ofstream(systemPath / "Korvex.ini") << "[General]\nLogLevel=1\n[Mono]\nWidth=1234\nHeight=8\n";
+  gMessages.clear();
+  ASSERT_EQ(driver.initialize(systemPath.c_str(), &OnMessage), 1);
+  gFailOnce = 1234 * 3;  // the substitute row: three bytes a pixel, colour or not
+  int size[2] = {0, 0};
+  EXPECT_EQ(driver.openCVLPort(0, 0, "Mono", size), 0);
+  gFailOnce = 0;
+  {
+    std::lock_guard<std::mutex> guard(gMessageLock);
+    EXPECT_NE(gMessages.find(" ImageBuffers::Init: ERROR: could iosu buffer substitute\n"), std::string::npos)
+        << gMessages;
+  }
+  EXPECT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1) << "the next open works";
+  driver.closeCVLPort(0, 0);
+  driver.finalize();
 }
 
 }  // namespace

@@ -120,6 +120,9 @@ TEST_F(DioDeviceBioDaq, AMissingLibraryFailsTheOpenWithItsStatus) {
   DioDevice device;
   EXPECT_FALSE(device.OpenBioDaq(0));
   EXPECT_TRUE(log.Contains("AdvantechDevice_bdaq::Open device: ERROR: -536870895\n")) << log.Text();
+  EXPECT_TRUE(log.Contains("BDaqDevice::Open: ERROR: the BioDAQ library /nonexistent/libBioDaq.so cannot be loaded: "
+                           "/nonexistent/libBioDaq.so: cannot open shared object file"))
+      << "which file, and why not";
 }
 
 TEST_F(DioDeviceBioDaq, OpensOfOneDeviceShareItAndTheLastReleaseClosesIt) {

@@ -130,6 +130,11 @@ TEST_F(EjectorCommands, LinesPassedAreRefusedButLinesJustAcrossTheWrapAreKept) {
   EXPECT_TRUE(log.Contains("Ejector::SetLine: ERROR line 4991 passed current 9990 diff -4999\n"));
   ejector.SetLine("EjectorLine 9989 000000FF");
   EXPECT_TRUE(log.Contains("Ejector::SetLine: ERROR line 9989 passed current 9990 diff -1\n"));
+  // A number beyond the integer range would wrap into line 120: refused, nothing booked.
+  ejector.SetCurrentLineValue(100);
+  ejector.SetLine("EjectorLine 4294967416 000000FF");
+  EXPECT_TRUE(log.Contains("Ejector::SetLine: ERROR line 4294967416 passed current 100 diff 4294967316\n"));
+  EXPECT_EQ(Take(120).assigned, 0);
 }
 
 TEST_F(EjectorCommands, TheStaticCommandTakesExactlyEightDigitsAndStartsAllOn) {
