@@ -102,6 +102,8 @@ TEST_F(RealTimeThreads, TheEjectorOutranksTheWaitThreadTheHostIsUntouchedAndTheS
   EXPECT_GT(PriorityOf(threads[0]), 0) << "the wait thread";
   EXPECT_GT(PriorityOf(threads[1]), PriorityOf(threads[0])) << "the ejector above the wait thread";
   EXPECT_EQ(sched_getscheduler(0), SCHED_OTHER) << "the host's thread";
+  EXPECT_TRUE(HostLog::Contains("Ejector::Init: thread created:" + std::to_string(threads[1]) + "\n"))
+      << "the thread's system id, as debuggers show it";
   driver.closeCVLPort(0, 0);
 
   // Off in the file: both threads are back to normal after the next open.
