@@ -150,7 +150,7 @@ std::mutex gLock;
 std::condition_variable gFormed;
 int gFormedCount = 0;         // guarded by gLock
 bool gReadInCallback = false;
-long gGaps = 0;               // stamps that did not continue from the image before
+long gGaps = 0;               // images whose stamps jumped from the image before: chunks lost between
 int gLastStamp = -1;
 std::vector<unsigned char> gRow(2048);
 
