@@ -381,7 +381,7 @@ bool PrepareConveyorRig(const ConveyorOptions& options) {
   std::ofstream(network) << "[mono]\nFullName=Basler raL2048-48gm#21000001\n"
                          << "FriendlyName=Basler raL2048-48gm (21000001)\nPattern=conveyor\n"
                          << "LineRate=" << options.lineRate << "\nGroundTruth=" << GroundTruthPath(options) << "\n"
-                         << "DropEvery=" << options.dropEvery << "\n"
+                         << "DropEvery=" << options.dropEvery << "\nRealTime=1\n"
                          << (options.singleGrab.empty()
                                  ? std::string()
                                  : "[second]\nFullName=Basler raL2048-48gm#21000003\nFriendlyName=" +

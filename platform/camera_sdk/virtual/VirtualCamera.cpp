@@ -430,11 +430,13 @@ void VirtualCamera::Fill(uint8_t* data, int width, int height, int offsetX, int 
 
 void VirtualCamera::ProducerMain() {
   // A camera's lines keep coming however busy the host is, and its delivery holds the lock the grab
-  // wait thread needs: at real-time priority where the system grants it (below the driver's
-  // threads), so that other work on the machine delays neither.
-  sched_param priority{};
-  priority.sched_priority = 10;
-  sched_setscheduler(0, SCHED_FIFO | SCHED_RESET_ON_FORK, &priority);
+  // wait thread needs: asked for, at real-time priority where the system grants it (below the
+  // driver's threads), so that other work on the machine delays neither.
+  if (mConfig.realTime) {
+    sched_param priority{};
+    priority.sched_priority = 10;
+    sched_setscheduler(0, SCHED_FIFO | SCHED_RESET_ON_FORK, &priority);
+  }
   std::unique_lock<std::recursive_mutex> lock(mLock);
   auto next = std::chrono::steady_clock::now();
   bool running = false;

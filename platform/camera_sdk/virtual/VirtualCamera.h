@@ -38,6 +38,7 @@ struct CameraConfig {
   int payloadPadding = 0;           // bytes each frame carries beyond its pixels, as chunk data would
   std::string groundTruth;          // a file: every frame and every conveyor product, from each open
   int dropEvery = 0;                // one frame in this many is lost on its way, as a packet would be
+  bool realTime = false;            // the free-running producer at real-time priority (where granted)
 };
 
 // The conveyor's geometry in belt lines (a line's index counted from the device's open).

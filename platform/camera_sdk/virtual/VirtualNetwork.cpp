@@ -74,6 +74,7 @@ std::vector<CameraConfig> NetworkFromFile(const std::string& file) {
     config.freeRunning = std::atoi(Key(file, section, "FreeRunning", "1").c_str()) != 0;
     config.payloadPadding = std::atoi(Key(file, section, "PayloadPadding", "0").c_str());
     config.dropEvery = std::atoi(Key(file, section, "DropEvery", "0").c_str());
+    config.realTime = std::atoi(Key(file, section, "RealTime", "0").c_str()) != 0;
     config.groundTruth = Key(file, section, "GroundTruth", "");
     if (config.sensorWidth < 1 || config.payloadPadding < 0 || config.dropEvery < 0 || config.maxHeight < 1 || !(config.lineRate >= 100.0 && config.lineRate <= 1.0e8) ||
         (config.pattern != "ramp" && config.pattern != "conveyor" && config.pattern != "none")) {
