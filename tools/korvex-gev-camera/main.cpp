@@ -1,0 +1,113 @@
+// A GigE Vision camera on a local address, made with Aravis's fake camera: for the tests of the
+// Aravis backend, which must reach a real GigE Vision device over the network without one on the
+// bench. It answers discovery and control on the address given, streams to whoever opens it, and
+// carries the identity asked for (vendor, model, serial) in its bootstrap registers, so that the
+// driver's camera list sees it as the line-scan model it claims to be.
+//
+//   korvex-gev-camera [--address 127.0.0.1] [--serial S] [--vendor V] [--model M] [--xml GENICAM]
+//
+// Frames carry the ramp of the virtual network: line L (counted from the first frame streamed),
+// sensor column c: monochrome pixels (c + L) mod 256; RGB pixels c mod 256, L mod 256, (c + L)
+// mod 256. Prints "ready" once it answers; ends on SIGTERM or SIGINT.
+
+#include <arv.h>
+
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <unistd.h>
+
+namespace {
+
+volatile std::sig_atomic_t gStop = 0;
+void OnSignal(int) { gStop = 1; }
+
+// GigE Vision bootstrap registers: the manufacturer's and the model's names, 32 bytes each.
+constexpr guint32 kManufacturerName = 0x0048;
+constexpr guint32 kModelName = 0x0068;
+
+struct Ramp {
+  uint64_t line = 0;  // the next frame's first line
+};
+
+void FillRamp(ArvBuffer* buffer, void* data, guint32, guint32, ArvPixelFormat format) {
+  Ramp& ramp = *static_cast<Ramp*>(data);
+  std::size_t size = 0;
+  auto* pixels = static_cast<uint8_t*>(const_cast<void*>(arv_buffer_get_data(buffer, &size)));
+  const int width = arv_buffer_get_image_width(buffer);
+  const int height = arv_buffer_get_image_height(buffer);
+  const int x = arv_buffer_get_image_x(buffer);
+  const int bytesPerPixel = format == ARV_PIXEL_FORMAT_RGB_8_PACKED ? 3 : 1;
+  if (pixels == nullptr || static_cast<std::size_t>(width) * height * bytesPerPixel > size) return;
+  for (int y = 0; y < height; ++y) {
+    const uint64_t L = ramp.line + static_cast<uint64_t>(y);
+    uint8_t* row = pixels + static_cast<std::size_t>(y) * width * bytesPerPixel;
+    for (int i = 0; i < width; ++i) {
+      const uint64_t c = static_cast<uint64_t>(x + i);
+      if (bytesPerPixel == 1) {
+        row[i] = static_cast<uint8_t>((c + L) % 256);
+      } else {
+        row[3 * i] = static_cast<uint8_t>(c % 256);
+        row[3 * i + 1] = static_cast<uint8_t>(L % 256);
+        row[3 * i + 2] = static_cast<uint8_t>((c + L) % 256);
+      }
+    }
+  }
+  ramp.line += static_cast<uint64_t>(height);
+}
+
+void WriteName(ArvFakeCamera* camera, guint32 address, const std::string& name) {
+  char field[32] = {0};
+  std::strncpy(field, name.c_str(), sizeof field - 1);
+  arv_fake_camera_write_memory(camera, address, sizeof field, field);
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: korvex-gev-camera [--address A] [--serial S] [--vendor V] [--model M] [--xml FILE]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string address = "127.0.0.1", serial = "GV01", vendor = "Basler", model = "raL2048-48gm", xml;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string option = argv[i];
+    if (option == "--address") {
+      address = argv[i + 1];
+    } else if (option == "--serial") {
+      serial = argv[i + 1];
+    } else if (option == "--vendor") {
+      vendor = argv[i + 1];
+    } else if (option == "--model") {
+      model = argv[i + 1];
+    } else if (option == "--xml") {
+      xml = argv[i + 1];
+    } else {
+      return Usage();
+    }
+  }
+  if (argc % 2 == 0) return Usage();
+  ArvGvFakeCamera* camera = xml.empty() ? arv_gv_fake_camera_new(address.c_str(), serial.c_str())
+                                        : arv_gv_fake_camera_new_full(address.c_str(), serial.c_str(), xml.c_str());
+  if (camera == nullptr || !arv_gv_fake_camera_is_running(camera)) {
+    std::fprintf(stderr, "korvex-gev-camera: cannot serve on %s\n", address.c_str());
+    if (camera != nullptr) g_object_unref(camera);
+    return 1;
+  }
+  ArvFakeCamera* fake = arv_gv_fake_camera_get_fake_camera(camera);
+  WriteName(fake, kManufacturerName, vendor);
+  WriteName(fake, kModelName, model);
+  Ramp ramp;
+  arv_fake_camera_set_fill_pattern(fake, &FillRamp, &ramp);
+  std::signal(SIGTERM, OnSignal);
+  std::signal(SIGINT, OnSignal);
+  std::printf("ready: %s %s (%s) on %s\n", vendor.c_str(), model.c_str(), serial.c_str(), address.c_str());
+  std::fflush(stdout);
+  while (gStop == 0) usleep(50000);
+  g_object_unref(camera);
+  return 0;
+}
