@@ -6,6 +6,9 @@
 //
 //   korvex-gev-camera [--address 127.0.0.1] [--serial S] [--vendor V] [--model M] [--xml GENICAM]
 //
+// The GenICam description is line-scan.xml beside this file unless --xml names another ("aravis":
+// the fake camera's own).
+//
 // Frames carry the ramp of the virtual network: line L (counted from the first frame streamed),
 // sensor column c: monochrome pixels (c + L) mod 256; RGB pixels c mod 256, L mod 256, (c + L)
 // mod 256. Prints "ready" once it answers; ends on SIGTERM or SIGINT.
@@ -73,7 +76,8 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string address = "127.0.0.1", serial = "GV01", vendor = "Basler", model = "raL2048-48gm", xml;
+  std::string address = "127.0.0.1", serial = "GV01", vendor = "Basler", model = "raL2048-48gm",
+              xml = KORVEX_LINE_SCAN_XML;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
     if (option == "--address") {
@@ -91,7 +95,7 @@ int main(int argc, char** argv) {
     }
   }
   if (argc % 2 == 0) return Usage();
-  ArvGvFakeCamera* camera = xml.empty() ? arv_gv_fake_camera_new(address.c_str(), serial.c_str())
+  ArvGvFakeCamera* camera = xml == "aravis" ? arv_gv_fake_camera_new(address.c_str(), serial.c_str())
                                         : arv_gv_fake_camera_new_full(address.c_str(), serial.c_str(), xml.c_str());
   if (camera == nullptr || !arv_gv_fake_camera_is_running(camera)) {
     std::fprintf(stderr, "korvex-gev-camera: cannot serve on %s\n", address.c_str());
