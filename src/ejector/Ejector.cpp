@@ -142,8 +142,11 @@ void Ejector::SetLine(const char* text) {
     return;
   }
   if (number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max()) {
-    Log(1, "Ejector::SetLine: ERROR line %lld passed current %d diff %lld\n", number, GetCurrentLine(),
-        number - GetCurrentLine());
+    // The difference saturates where strtoll did.
+    const int current = GetCurrentLine();
+    const long long lowest = std::numeric_limits<long long>::min();
+    Log(1, "Ejector::SetLine: ERROR line %lld passed current %d diff %lld\n", number, current,
+        number < lowest + current ? lowest : number - current);
     return;
   }
   // The line within the counter's range.

@@ -135,6 +135,10 @@ TEST_F(EjectorCommands, LinesPassedAreRefusedButLinesJustAcrossTheWrapAreKept) {
   ejector.SetLine("EjectorLine 4294967416 000000FF");
   EXPECT_TRUE(log.Contains("Ejector::SetLine: ERROR line 4294967416 passed current 100 diff 4294967316\n"));
   EXPECT_EQ(Take(120).assigned, 0);
+  ejector.SetLine("EjectorLine -99999999999999999999 000000FF");  // beyond even a long long
+  EXPECT_TRUE(log.Contains("Ejector::SetLine: ERROR line -9223372036854775808 passed current 100 diff "
+                           "-9223372036854775808\n"))
+      << log.Text();
 }
 
 TEST_F(EjectorCommands, TheStaticCommandTakesExactlyEightDigitsAndStartsAllOn) {
