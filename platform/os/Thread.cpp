@@ -1,6 +1,5 @@
 #include "Thread.h"
 
-#include <pthread.h>
 #include <sched.h>
 #include <sys/syscall.h>
 #include <unistd.h>

@@ -29,11 +29,14 @@ struct LineCounterState {
     const int current = counter.load(std::memory_order_relaxed);
     const int64_t total = remainder.load(std::memory_order_relaxed) + lines;
     lastSeen.store(current, std::memory_order_relaxed);
-    if (total >= per) {
-      const int64_t made = total / per;
-      steps.fetch_add(made, std::memory_order_relaxed);
-      counter.store(static_cast<int>((current + made % kModulus) % kModulus), std::memory_order_relaxed);
+    // Per line: a division only when the counter steps.
+    if (total < per) {
+      remainder.store(static_cast<int>(total), std::memory_order_relaxed);
+      return;
     }
+    const int64_t made = total / per;
+    steps.fetch_add(made, std::memory_order_relaxed);
+    counter.store(static_cast<int>((current + made % kModulus) % kModulus), std::memory_order_relaxed);
     remainder.store(static_cast<int>(total % per), std::memory_order_relaxed);
   }
 

@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 
+#include "camera/LineCounterState.h"
 #include "ejector/DioDevice.h"
 #include "ejector/EjectorBuffer.h"
 #include "ejector/EjectorCommand.h"
@@ -28,7 +29,7 @@ enum EjectorState : int { eSuspended = 0, eActive_JustStarted = 1, eActive = 2, 
 
 class Ejector {
  public:
-  static constexpr int kLines = 10000;  // one record per line-counter value
+  static constexpr int kLines = LineCounterState::kModulus;  // one record per line-counter value
 
   // The singleton, made on first use; DestroyInstance runs the destructor and forgets it. Both
   // under LifecycleLock. DestroyInstance refuses, with a log line, on the ejector's own thread.

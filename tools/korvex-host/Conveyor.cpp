@@ -187,7 +187,6 @@ bool ReadTrace(const std::string& path, std::vector<PortWrite>& writes) {
 enum class Verdict { kPassed, kRejected, kMissed, kRejectedWrongly, kBeyondRun, kUnseen };
 
 struct Check {
-  long deliveredSteps = 0;   // chunks delivered
   long counterSteps = 0;     // counter steps the driver made: a step for every chunk up to the last delivered
   long droppedFrames = 0;    // chunks lost on the way or for want of a buffer, before the last delivered one
   long processedSteps = 0;   // ejector lines in the trace, four port writes each
@@ -211,14 +210,10 @@ Check Judge(const GroundTruth& truth, const std::vector<PortWrite>& trace, int o
   // The counter follows the belt: the lines of chunk f (from 0, lost ones included) carry the stamp
   // f, and the ejector's line f + 1 is due when chunk f is complete. A lost chunk's line is
   // processed late, with the next chunk delivered: 0 stands for no latency of its own.
-  std::vector<long> stepOfFrame(truth.frames.size(), -1);
   std::vector<long long> timeOfStep(1, 0);
   for (std::size_t f = 0; f < truth.frames.size(); ++f) {
-    stepOfFrame[f] = static_cast<long>(f);
     timeOfStep.push_back(truth.frames[f].delivered ? truth.frames[f].timeNs : 0);
-    if (!truth.frames[f].delivered) continue;
-    ++check.deliveredSteps;
-    check.counterSteps = static_cast<long>(f) + 1;
+    if (truth.frames[f].delivered) check.counterSteps = static_cast<long>(f) + 1;
   }
   for (long f = 0; f < check.counterSteps; ++f) {
     if (!truth.frames[static_cast<std::size_t>(f)].delivered) ++check.droppedFrames;
@@ -245,8 +240,8 @@ Check Judge(const GroundTruth& truth, const std::vector<PortWrite>& trace, int o
     const std::size_t lastFrame = std::min(static_cast<std::size_t>(product.last / frameLines), truth.frames.size() - 1);
     for (std::size_t f = static_cast<std::size_t>(product.first / frameLines); f <= lastFrame; ++f) {
       if (!truth.frames[f].delivered) continue;
-      if (firstStep < 0) firstStep = stepOfFrame[f];
-      lastStep = stepOfFrame[f];
+      if (firstStep < 0) firstStep = static_cast<long>(f);
+      lastStep = static_cast<long>(f);
     }
     if (firstStep < 0) {
       check.verdicts.push_back(Verdict::kUnseen);
