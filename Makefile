@@ -11,6 +11,10 @@ build: setup
 	cmake --preset $(PRESET) >/dev/null
 	cmake --build --preset $(PRESET) -j $(JOBS)
 
+# The demo, the pictures, the benchmarks and the soak run on the virtual camera network; the
+# driver serves it only when asked (without, it looks for real GigE Vision cameras).
+demo pictures gallery bench soak: export KORVEX_TRANSPORT = virtual
+
 DEMO := build/demo
 HOST := ./build/$(PRESET)/tools/korvex-host/korvex-host --system-path $(DEMO)/system --out $(DEMO)/pictures
 

@@ -14,6 +14,8 @@ if [ "${KORVEX_IN_NAMESPACE:-}" != 1 ]; then
   exec env KORVEX_IN_NAMESPACE=1 unshare -n "$0" "$@"
 fi
 
+# Beside real GigE Vision cameras the driver chooses its network itself.
+unset KORVEX_TRANSPORT KORVEX_CAMERAS
 launcher=$1
 shift
 ip link set lo up

@@ -32,24 +32,35 @@ void OnSignal(int) { gStop = 1; }
 constexpr guint32 kManufacturerName = 0x0048;
 constexpr guint32 kModelName = 0x0068;
 
+// Where the fake camera keeps the geometry that its description's features write.
+constexpr guint32 kWidth = 0x0100;
+constexpr guint32 kHeight = 0x0104;
+constexpr guint32 kOffsetX = 0x0130;
+
 struct Ramp {
+  ArvFakeCamera* camera = nullptr;
   uint64_t line = 0;  // the next frame's first line
 };
 
+// The buffer's own image fields are not yet set when the fake camera fills it: the geometry comes
+// from the registers.
 void FillRamp(ArvBuffer* buffer, void* data, guint32, guint32, ArvPixelFormat format) {
   Ramp& ramp = *static_cast<Ramp*>(data);
-  std::size_t size = 0;
-  auto* pixels = static_cast<uint8_t*>(const_cast<void*>(arv_buffer_get_data(buffer, &size)));
-  const int width = arv_buffer_get_image_width(buffer);
-  const int height = arv_buffer_get_image_height(buffer);
-  const int x = arv_buffer_get_image_x(buffer);
-  const int bytesPerPixel = format == ARV_PIXEL_FORMAT_RGB_8_PACKED ? 3 : 1;
-  if (pixels == nullptr || static_cast<std::size_t>(width) * height * bytesPerPixel > size) return;
-  for (int y = 0; y < height; ++y) {
-    const uint64_t L = ramp.line + static_cast<uint64_t>(y);
-    uint8_t* row = pixels + static_cast<std::size_t>(y) * width * bytesPerPixel;
-    for (int i = 0; i < width; ++i) {
-      const uint64_t c = static_cast<uint64_t>(x + i);
+  std::size_t unused = 0;
+  auto* pixels = static_cast<uint8_t*>(const_cast<void*>(arv_buffer_get_data(buffer, &unused)));
+  // The buffer tells no size yet either; it was made for the camera's payload.
+  const std::size_t size = arv_fake_camera_get_payload(ramp.camera);
+  guint32 width = 0, height = 0, x = 0;
+  arv_fake_camera_read_register(ramp.camera, kWidth, &width);
+  arv_fake_camera_read_register(ramp.camera, kHeight, &height);
+  arv_fake_camera_read_register(ramp.camera, kOffsetX, &x);
+  const std::size_t bytesPerPixel = format == ARV_PIXEL_FORMAT_RGB_8_PACKED ? 3 : 1;
+  if (pixels == nullptr || std::size_t{width} * height * bytesPerPixel > size) return;
+  for (guint32 y = 0; y < height; ++y) {
+    const uint64_t L = ramp.line + y;
+    uint8_t* row = pixels + std::size_t{y} * width * bytesPerPixel;
+    for (guint32 i = 0; i < width; ++i) {
+      const uint64_t c = uint64_t{x} + i;
       if (bytesPerPixel == 1) {
         row[i] = static_cast<uint8_t>((c + L) % 256);
       } else {
@@ -59,7 +70,7 @@ void FillRamp(ArvBuffer* buffer, void* data, guint32, guint32, ArvPixelFormat fo
       }
     }
   }
-  ramp.line += static_cast<uint64_t>(height);
+  ramp.line += height;
 }
 
 void WriteName(ArvFakeCamera* camera, guint32 address, const std::string& name) {
@@ -106,6 +117,7 @@ int main(int argc, char** argv) {
   WriteName(fake, kManufacturerName, vendor);
   WriteName(fake, kModelName, model);
   Ramp ramp;
+  ramp.camera = fake;
   arv_fake_camera_set_fill_pattern(fake, &FillRamp, &ramp);
   std::signal(SIGTERM, OnSignal);
   std::signal(SIGINT, OnSignal);

@@ -36,6 +36,8 @@
 #include <string>
 #include <vector>
 
+#include "camera_sdk/Network.h"
+
 #include "Configure.h"
 #include "Conveyor.h"
 #include "HostSupport.h"
@@ -387,6 +389,7 @@ int main(int argc, char** argv) {
   int result = 0;
   Host host(api, out);
   if (command == "list") {
+    std::printf("network: %s\n", Pylon::NetworkName(Pylon::ChosenNetwork()));
     std::printf("grabbers: %d, ports: %d, supported cameras: %d\n", api.getCVLMaxNoOfGrabbers(),
                 api.getCVLMaxNoOfPorts(), api.getCVLNoOfSupportedCameras());
     char** names = api.getCVLCameraConfigNames();

@@ -17,7 +17,7 @@
 #include <string>
 #include <thread>
 
-#include "RingQueue.h"
+#include "camera_sdk/RingQueue.h"
 #include "VirtualNodes.h"
 #include "camera_sdk/Device.h"
 #include "camera_sdk/StreamGrabber.h"

@@ -1,13 +1,12 @@
 #pragma once
 // A first-in first-out queue over one block that grows only when full, so that a grab loop which
 // queues and retrieves the same buffers over and over allocates nothing after its first round.
-// Not locked: the camera's lock guards it.
+// Not locked: its owner's lock guards it.
 
 #include <cstddef>
 #include <vector>
 
 namespace Pylon {
-namespace Virtual {
 
 template <typename T>
 class RingQueue {
@@ -45,5 +44,4 @@ class RingQueue {
   std::size_t mSize = 0;
 };
 
-}  // namespace Virtual
 }  // namespace Pylon

@@ -1,0 +1,41 @@
+#pragma once
+// Tells within a second that a GigE Vision device has gone: Aravis notices only after its
+// heartbeat has failed for seconds, and every call meanwhile waits out its retries. The probe
+// reads the device's control channel privilege register over a socket of its own, four times a
+// second; a device that answers nothing three times running is gone. Any answer counts, an
+// error acknowledgement too (a device held exclusively by another host still answers).
+//
+// Threads: the owner starts and stops it; its own thread probes and calls `onGone` once.
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace Pylon {
+namespace Aravis {
+
+class LivenessProbe {
+ public:
+  // `address`: the device's IPv4 address in dotted form.
+  LivenessProbe(const std::string& address, std::function<void()> onGone);
+  ~LivenessProbe();  // stops the probing and waits for its thread
+  LivenessProbe(const LivenessProbe&) = delete;
+  LivenessProbe& operator=(const LivenessProbe&) = delete;
+
+  static constexpr int kPeriodMs = 250;
+  static constexpr int kMisses = 3;
+
+ private:
+  void Run();
+  bool Answers(unsigned short requestId);  // false also when asked to stop
+
+  std::function<void()> mOnGone;
+  int mSocket = -1;
+  int mWake = -1;  // an eventfd that ends a wait at once
+  std::atomic<bool> mStop{false};
+  std::thread mThread;
+};
+
+}  // namespace Aravis
+}  // namespace Pylon
