@@ -35,4 +35,6 @@ while [ $# -gt 0 ] && [ "$1" != "--" ]; do
   shift
 done
 [ "${1:-}" = "--" ] && shift
+# The cameras' processes, in the order given, for a test that pulls one off the network.
+export KORVEX_GEV_PIDS="${pids[*]}"
 "$@"
