@@ -135,12 +135,15 @@ void StreamGrabber::PrepareGrab() {
     stream = arv_device_create_stream(mLink->Device(), nullptr, nullptr, &error);
     if (stream == nullptr) Raise(error, mLink->Name() + ": stream");
   }
+  // A receive buffer as large as a frame (as far as the system's limit allows), so that a busy
+  // host loses no packets between two reads.
+  if (ARV_IS_GV_STREAM(stream)) g_object_set(stream, "socket-buffer", ARV_GV_STREAM_SOCKET_BUFFER_AUTO, nullptr);
   arv_stream_set_emit_signals(stream, TRUE);
   g_signal_connect(stream, "new-buffer", G_CALLBACK(&StreamGrabber::OnNewBuffer), this);
   std::lock_guard<std::mutex> guard(mLock);
   mStream = stream;
   mThreadRunning = true;  // Aravis starts it with the stream
-  mCounting = false;
+  mBlocks.Restart();
 }
 
 void StreamGrabber::FinishGrab() {
@@ -316,20 +319,13 @@ void StreamGrabber::Deliver(ArvBuffer* buffer) {
 }
 
 uint64_t StreamGrabber::BlockId(uint64_t frameId) {
+  // Counted afresh from the first frame after each AcquisitionStart.
   const unsigned starts = mLink->Starts();
-  if (!mCounting || starts != mStartsSeen) {
-    // The first frame after an acquisition start is block 1.
-    mCounting = true;
+  if (starts != mStartsSeen) {
     mStartsSeen = starts;
-    mBlockId = 1;
-  } else if (frameId > mLastFrameId) {
-    mBlockId += frameId - mLastFrameId;
-  } else if (frameId < mLastFrameId && mLastFrameId <= 0xFFFF) {
-    // A 16-bit block ID wrapped; GigE Vision skips 0 after 65535, some devices do not.
-    mBlockId += frameId == 0 ? 0x10000 - mLastFrameId : frameId + 0xFFFF - mLastFrameId;
+    mBlocks.Restart();
   }
-  mLastFrameId = frameId;
-  return mBlockId;
+  return mBlocks.Next(frameId);
 }
 
 void StreamGrabber::AddResult(const GrabResult& result) {

@@ -19,6 +19,7 @@
 #include <string>
 
 #include "AravisNodes.h"
+#include "BlockCounter.h"
 #include "camera_sdk/RingQueue.h"
 #include "camera_sdk/StreamGrabber.h"
 
@@ -115,11 +116,8 @@ class StreamGrabber : public IStreamGrabber {
   bool mOpen = false;
   std::map<Registration*, std::unique_ptr<Registration>> mRegistrations;
   RingQueue<GrabResult> mResults;
-  // Block IDs widened and counted from 1 at each acquisition start.
-  unsigned mStartsSeen = 0;
-  bool mCounting = false;
-  uint64_t mLastFrameId = 0;
-  uint64_t mBlockId = 0;
+  unsigned mStartsSeen = 0;  // the device's acquisition starts the block count has seen
+  BlockCounter mBlocks;
 };
 
 }  // namespace Aravis
