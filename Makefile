@@ -39,8 +39,11 @@ gallery: build
 pictures: gallery
 	bash scripts/configure-screenshot.sh build/$(PRESET) docs/configuration-dialog.png
 
+GEV_CAMERA := ./build/$(PRESET)/tools/korvex-gev-camera/korvex-gev-camera
 bench: build
 	./build/$(PRESET)/bench/korvex_bench
+	KORVEX_GEV_CAMERA_CPU=0 scripts/gev-loopback.sh $(GEV_CAMERA) "21000041 raL2048-48gm" -- \
+	  ./build/$(PRESET)/bench/korvex_gev_bench
 
 asan:
 	$(MAKE) test PRESET=asan

@@ -11,16 +11,19 @@
 //
 // Frames carry the ramp of the virtual network: line L (counted from the first frame streamed),
 // sensor column c: monochrome pixels (c + L) mod 256; RGB pixels c mod 256, L mod 256, (c + L)
-// mod 256. Prints "ready" once it answers; ends on SIGTERM or SIGINT.
+// mod 256. Prints "ready" once it answers; ends on SIGTERM or SIGINT. KORVEX_GEV_CAMERA_CPU keeps
+// it to one processor.
 
 #include <arv.h>
 
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include <sched.h>
 #include <unistd.h>
 
 namespace {
@@ -119,6 +122,13 @@ int main(int argc, char** argv) {
   Ramp ramp;
   ramp.camera = fake;
   arv_fake_camera_set_fill_pattern(fake, &FillRamp, &ramp);
+  // A benchmark keeps the camera to one processor, apart from what it measures.
+  if (const char* cpu = std::getenv("KORVEX_GEV_CAMERA_CPU")) {
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(std::atoi(cpu), &one);
+    sched_setaffinity(0, sizeof one, &one);
+  }
   std::signal(SIGTERM, OnSignal);
   std::signal(SIGINT, OnSignal);
   std::printf("ready: %s %s (%s) on %s\n", vendor.c_str(), model.c_str(), serial.c_str(), address.c_str());

@@ -87,6 +87,7 @@ class Device : public IPylonDevice {
     }
     mGrabber.Attach(link);
     mLink = link;
+    mRemovedWhileOpen = false;  // a camera back on the network is a new session
     mWatch = std::make_shared<RemovalWatch>();
     mWatch->device = this;
     g_signal_connect_data(device, "control-lost", G_CALLBACK(&Device::OnControlLost),

@@ -94,6 +94,8 @@ class StreamGrabber : public IStreamGrabber {
     bool queued = false;
   };
 
+  // Aravis's stream thread starts: it is placed beside the driver's threads.
+  static void OnStreamThread(void* unused, ArvStreamCallbackType type, ArvBuffer* buffer);
   static void OnNewBuffer(ArvStream* stream, gpointer self);
   void Deliver(ArvBuffer* buffer);
   uint64_t BlockId(uint64_t frameId);
