@@ -35,6 +35,7 @@ while [ $# -gt 0 ] && [ "$1" != "--" ]; do
   shift
 done
 [ "${1:-}" = "--" ] && shift
-# The cameras' processes, in the order given, for a test that pulls one off the network.
-export KORVEX_GEV_PIDS="${pids[*]}"
+# The cameras' processes, in the order given, for a test that pulls one off the network (and
+# the launcher, to bring it back).
+export KORVEX_GEV_PIDS="${pids[*]}" KORVEX_GEV_LAUNCHER="$launcher"
 "$@"
