@@ -42,7 +42,7 @@ pictures: gallery
 GEV_CAMERA := ./build/$(PRESET)/tools/korvex-gev-camera/korvex-gev-camera
 bench: build
 	./build/$(PRESET)/bench/korvex_bench
-	KORVEX_GEV_CAMERA_CPU=0 scripts/gev-loopback.sh $(GEV_CAMERA) "21000041 raL2048-48gm" -- \
+	KORVEX_GEV_CAMERA_CPU=0 scripts/gev-loopback.sh $(GEV_CAMERA) "21000041 raL2048-48gm" "21000042 raL2048-48gm" -- \
 	  ./build/$(PRESET)/bench/korvex_gev_bench
 
 asan:

@@ -39,6 +39,35 @@ constexpr guint32 kModelName = 0x0068;
 constexpr guint32 kWidth = 0x0100;
 constexpr guint32 kHeight = 0x0104;
 constexpr guint32 kOffsetX = 0x0130;
+constexpr guint32 kFramePeriodUs = 0x0138;  // the fake camera's pace
+constexpr guint32 kLineRate = 0x0140;       // the description's AcquisitionLineRateAbs, a big-endian float
+
+float ReadLineRate(ArvFakeCamera* camera) {
+  guint32 bits = 0;
+  arv_fake_camera_read_memory(camera, kLineRate, sizeof bits, &bits);
+  bits = GUINT32_FROM_BE(bits);
+  float rate = 0;
+  std::memcpy(&rate, &bits, sizeof rate);
+  return rate;
+}
+
+void WriteLineRate(ArvFakeCamera* camera, float rate) {
+  guint32 bits = 0;
+  std::memcpy(&bits, &rate, sizeof bits);
+  bits = GUINT32_TO_BE(bits);
+  arv_fake_camera_write_memory(camera, kLineRate, sizeof bits, &bits);
+}
+
+// The frame period that keeps the line rate at the current height.
+void FollowLineRate(ArvFakeCamera* camera) {
+  guint32 height = 0, period = 0;
+  arv_fake_camera_read_register(camera, kHeight, &height);
+  arv_fake_camera_read_register(camera, kFramePeriodUs, &period);
+  const float rate = ReadLineRate(camera);
+  if (rate < 1 || height == 0) return;
+  const auto wanted = static_cast<guint32>(1e6 * height / rate);
+  if (wanted != period && wanted > 0) arv_fake_camera_write_register(camera, kFramePeriodUs, wanted);
+}
 
 struct Ramp {
   ArvFakeCamera* camera = nullptr;
@@ -131,9 +160,19 @@ int main(int argc, char** argv) {
   }
   std::signal(SIGTERM, OnSignal);
   std::signal(SIGINT, OnSignal);
+  // The line rate the fake camera's own pace gives, until someone sets another.
+  {
+    guint32 height = 0, period = 0;
+    arv_fake_camera_read_register(fake, kHeight, &height);
+    arv_fake_camera_read_register(fake, kFramePeriodUs, &period);
+    WriteLineRate(fake, period > 0 ? static_cast<float>(1e6 * height / period) : 10000.0f);
+  }
   std::printf("ready: %s %s (%s) on %s\n", vendor.c_str(), model.c_str(), serial.c_str(), address.c_str());
   std::fflush(stdout);
-  while (gStop == 0) usleep(50000);
+  while (gStop == 0) {
+    FollowLineRate(fake);
+    usleep(5000);
+  }
   g_object_unref(camera);
   return 0;
 }
