@@ -7,7 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <cerrno>
 #include <cstdint>
 
 namespace Pylon {
@@ -17,11 +17,6 @@ namespace {
 
 constexpr uint16_t kGvcpPort = 3956;
 constexpr uint32_t kControlChannelPrivilege = 0x0A00;
-
-int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 }  // namespace
 
@@ -51,21 +46,31 @@ LivenessProbe::~LivenessProbe() {
 }
 
 void LivenessProbe::Run() {
+  // One wake-up a period: the answer to the read sent at the last one is looked for now, without
+  // waking for it when it came.
   int misses = 0;
   unsigned short requestId = 0;
-  while (!mStop) {
-    requestId = static_cast<unsigned short>(requestId == 0xFFFF ? 1 : requestId + 1);
-    if (Answers(requestId)) {
+  bool sent = false;
+  while (WaitOnePeriod()) {
+    if (!sent) {
+      // nothing asked yet
+    } else if (Answered()) {
       misses = 0;
-    } else if (!mStop && ++misses >= kMisses) {
+    } else if (++misses >= kMisses) {
       mOnGone();
       return;
     }
+    requestId = static_cast<unsigned short>(requestId == 0xFFFF ? 1 : requestId + 1);
+    sent = Send(requestId);
   }
 }
 
-bool LivenessProbe::Answers(unsigned short requestId) {
-  const int64_t deadline = NowMs() + kPeriodMs;
+bool LivenessProbe::WaitOnePeriod() {
+  pollfd wake = {mWake, POLLIN, 0};
+  return poll(&wake, 1, kPeriodMs) == 0 && !mStop;
+}
+
+bool LivenessProbe::Send(unsigned short requestId) {
   // A READREG command asking for an acknowledgement: key 0x42, flags, command, length, request id, address.
   const uint8_t command[12] = {0x42, 0x01, 0x00, 0x80, 0x00, 0x04,
                                static_cast<uint8_t>(requestId >> 8), static_cast<uint8_t>(requestId & 0xFF),
@@ -73,17 +78,16 @@ bool LivenessProbe::Answers(unsigned short requestId) {
                                static_cast<uint8_t>(kControlChannelPrivilege >> 16),
                                static_cast<uint8_t>(kControlChannelPrivilege >> 8),
                                static_cast<uint8_t>(kControlChannelPrivilege & 0xFF)};
-  const bool sent = send(mSocket, command, sizeof command, 0) == static_cast<ssize_t>(sizeof command);
+  return send(mSocket, command, sizeof command, 0) == static_cast<ssize_t>(sizeof command);
+}
+
+bool LivenessProbe::Answered() {
+  // Every datagram waiting counts; a refused port (the device's process or stack is gone) reads
+  // as an error, not an answer.
   bool answered = false;
-  for (int64_t left = deadline - NowMs(); left > 0 && !mStop; left = deadline - NowMs()) {
-    pollfd waits[2] = {{mSocket, POLLIN, 0}, {mWake, POLLIN, 0}};
-    if (poll(waits, 2, static_cast<int>(left)) <= 0) continue;
-    if (waits[1].revents != 0) return false;
-    uint8_t reply[64];
-    // A refused port (the device's process or stack is gone) reads as an error: no answer.
-    const ssize_t got = recv(mSocket, reply, sizeof reply, 0);
-    if (got >= 8 && sent) answered = true;
-    // The rest of the period is waited out either way, so that a refusal does not spin.
+  uint8_t reply[64];
+  for (ssize_t got; (got = recv(mSocket, reply, sizeof reply, MSG_DONTWAIT)) >= 0 || errno == ECONNREFUSED;) {
+    if (got >= 8) answered = true;
   }
   return answered;
 }

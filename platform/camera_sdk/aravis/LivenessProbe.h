@@ -2,7 +2,7 @@
 // Tells within a second that a GigE Vision device has gone: Aravis notices only after its
 // heartbeat has failed for seconds, and every call meanwhile waits out its retries. The probe
 // reads the device's control channel privilege register over a socket of its own, four times a
-// second; a device that answers nothing three times running is gone. Any answer counts, an
+// second; a device that answers none of three reads running is gone. Any answer counts, an
 // error acknowledgement too (a device held exclusively by another host still answers).
 //
 // Threads: the owner starts and stops it; its own thread probes and calls `onGone` once.
@@ -28,7 +28,9 @@ class LivenessProbe {
 
  private:
   void Run();
-  bool Answers(unsigned short requestId);  // false also when asked to stop
+  bool WaitOnePeriod();  // false when asked to stop
+  bool Send(unsigned short requestId);
+  bool Answered();  // whether anything came back since the last look
 
   std::function<void()> mOnGone;
   int mSocket = -1;
