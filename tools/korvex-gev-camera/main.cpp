@@ -160,13 +160,8 @@ int main(int argc, char** argv) {
   }
   std::signal(SIGTERM, OnSignal);
   std::signal(SIGINT, OnSignal);
-  // The line rate the fake camera's own pace gives, until someone sets another.
-  {
-    guint32 height = 0, period = 0;
-    arv_fake_camera_read_register(fake, kHeight, &height);
-    arv_fake_camera_read_register(fake, kFramePeriodUs, &period);
-    WriteLineRate(fake, period > 0 ? static_cast<float>(1e6 * height / period) : 10000.0f);
-  }
+  // 10,000 lines a second until someone sets another rate, as the virtual cameras start.
+  WriteLineRate(fake, 10000.0f);
   std::printf("ready: %s %s (%s) on %s\n", vendor.c_str(), model.c_str(), serial.c_str(), address.c_str());
   std::fflush(stdout);
   while (gStop == 0) {
