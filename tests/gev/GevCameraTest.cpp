@@ -76,6 +76,16 @@ class GevCameras : public ::testing::Test {
     gSize[port][1] = size[port][1];
     driver.setCompleteCallback(0, port, &OnComplete);
   }
+  // A single grab. A frame whose packets were lost on a loaded loopback brings no image (a failed
+  // result): the host grabs again, up to three times.
+  bool GrabOne(int port) {
+    const int before = gCompleted[port];
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      if (driver.doCVLGrab(0, port) != 1) return false;
+      if (WaitFor(gCompleted[port], before + 1, 1500)) return true;
+    }
+    return false;
+  }
   std::vector<unsigned char> Row(int port, int row, int bytesPerPixel) {
     std::vector<unsigned char> pixels(static_cast<std::size_t>(size[port][0]) * bytesPerPixel);
     EXPECT_EQ(driver.getCVLGrabRow(0, port, pixels.data(), row, 0, size[port][0] - 1), 1) << "row " << row;
@@ -145,11 +155,9 @@ TEST_F(GevCameras, FrameGrabsDeliverTheCamerasImageRowByRowSingleAndContinuous) 
   ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
   Open(0, kMono);
   Open(1, kColour);
-  ASSERT_EQ(driver.doCVLGrab(0, 0), 1) << HostLog::Messages();
-  ASSERT_TRUE(WaitFor(gCompleted[0], 1)) << HostLog::Messages();
+  ASSERT_TRUE(GrabOne(0)) << HostLog::Messages();
   ExpectRamp(0, 1);
-  ASSERT_EQ(driver.doCVLGrab(0, 1), 1);
-  ASSERT_TRUE(WaitFor(gCompleted[1], 1)) << HostLog::Messages();
+  ASSERT_TRUE(GrabOne(1)) << HostLog::Messages();
   EXPECT_EQ(ExpectRamp(1, 3), 8) << "red is the sensor column: the image starts at OffsetX";
   ASSERT_EQ(driver.setProperty(0, 0, "continuous", 1), 1);
   for (int image = 2; image <= 4; ++image) {
@@ -245,9 +253,7 @@ TEST_F(GevCameras, ACameraKilledMidGrabIsSurvivedClosesPromptlyAndOpensAgainOnce
   EXPECT_TRUE(reopened) << HostLog::Messages();
   if (reopened) {
     gReadInCallback[1] = false;
-    const int before = gCompleted[1];
-    EXPECT_EQ(driver.doCVLGrab(0, 1), 1);
-    EXPECT_TRUE(WaitFor(gCompleted[1], before + 1)) << HostLog::Messages();
+    EXPECT_TRUE(GrabOne(1)) << HostLog::Messages();
     driver.closeCVLPort(0, 1);
   }
   kill(again, SIGTERM);
