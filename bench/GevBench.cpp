@@ -25,7 +25,6 @@
 
 #include "GevBenchConfig.h"
 #include "KorvexEjector.h"
-#include "os/DynamicLibrary.h"
 
 extern char** environ;
 
@@ -79,36 +78,12 @@ bool FinishClient(pid_t pid, int output, Run& run) {
          std::sscanf(text, "%d %lf %lf", &run.frames, &run.wall, &run.cpu) == 3;
 }
 
-// The driver, loaded as a host loads it: the completion callback reads every row of each image.
-struct Driver {
-  os::DynamicLibrary library;
-  decltype(&::initialize) initialize = nullptr;
-  decltype(&::finalize) finalize = nullptr;
-  decltype(&::openCVLPort) openCVLPort = nullptr;
-  decltype(&::closeCVLPort) closeCVLPort = nullptr;
-  decltype(&::setProperty) setProperty = nullptr;
-  decltype(&::setCompleteCallback) setCompleteCallback = nullptr;
-  decltype(&::getCVLGrabRow) getCVLGrabRow = nullptr;
-  bool Load() {
-    if (library.IsOpen()) return true;
-    if (!library.Open(KORVEX_LIBRARY_PATH)) return false;
-    initialize = reinterpret_cast<decltype(initialize)>(library.Symbol("initialize"));
-    finalize = reinterpret_cast<decltype(finalize)>(library.Symbol("finalize"));
-    openCVLPort = reinterpret_cast<decltype(openCVLPort)>(library.Symbol("openCVLPort"));
-    closeCVLPort = reinterpret_cast<decltype(closeCVLPort)>(library.Symbol("closeCVLPort"));
-    setProperty = reinterpret_cast<decltype(setProperty)>(library.Symbol("setProperty"));
-    setCompleteCallback = reinterpret_cast<decltype(setCompleteCallback)>(library.Symbol("setCompleteCallback"));
-    getCVLGrabRow = reinterpret_cast<decltype(getCVLGrabRow)>(library.Symbol("getCVLGrabRow"));
-    return initialize && finalize && openCVLPort && closeCVLPort && setProperty && setCompleteCallback && getCVLGrabRow;
-  }
-};
-
-Driver gDriver;
+// The driver's side: the completion callback reads every row of each image.
 std::atomic<int> gFrames{0};
 unsigned char gRow[kWidth];
 
 void ReadImage(int, int port) {
-  for (int r = 0; r < kHeight; ++r) gDriver.getCVLGrabRow(0, port, gRow, r, 0, kWidth - 1);
+  for (int r = 0; r < kHeight; ++r) getCVLGrabRow(0, port, gRow, r, 0, kWidth - 1);
   ++gFrames;
 }
 
@@ -118,18 +93,17 @@ void SleepUntil(int64_t ns) {
 }
 
 bool DriverRun(int64_t start, double seconds, Run& run) {
-  if (!gDriver.Load()) return false;
   const std::filesystem::path system = std::filesystem::temp_directory_path() / "korvex-gev-bench";
   std::filesystem::remove_all(system);
   std::filesystem::create_directories(system);
   std::ofstream(system / "Korvex.ini") << "[" << kDriverCamera << "]\nWidth=" << kWidth << "\nHeight=" << kHeight << "\n";
   int size[2] = {0, 0};
   const bool open =
-      gDriver.initialize(system.c_str(), nullptr) == 1 && gDriver.openCVLPort(0, 0, kDriverCamera, size) == 1;
+      initialize(system.c_str(), nullptr) == 1 && openCVLPort(0, 0, kDriverCamera, size) == 1;
   if (open) {
-    gDriver.setProperty(0, 0, "AcquisitionLineRateAbs", kLineRate);
-    gDriver.setCompleteCallback(0, 0, &ReadImage);
-    gDriver.setProperty(0, 0, "continuous", 1);
+    setProperty(0, 0, "AcquisitionLineRateAbs", kLineRate);
+    setCompleteCallback(0, 0, &ReadImage);
+    setProperty(0, 0, "continuous", 1);
     SleepUntil(start);
     const int before = gFrames;
     const double cpuStart = ProcessCpuSeconds();
@@ -137,10 +111,10 @@ bool DriverRun(int64_t start, double seconds, Run& run) {
     run.frames = gFrames - before;
     run.wall = seconds;
     run.cpu = ProcessCpuSeconds() - cpuStart;
-    gDriver.setProperty(0, 0, "continuous", 0);
-    gDriver.closeCVLPort(0, 0);
+    setProperty(0, 0, "continuous", 0);
+    closeCVLPort(0, 0);
   }
-  gDriver.finalize();
+  finalize();
   std::filesystem::remove_all(system);
   return open;
 }

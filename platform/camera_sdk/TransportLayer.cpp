@@ -16,10 +16,6 @@ ITransportLayer* CreateVirtualTransportLayer();
 
 namespace {
 
-#ifndef KORVEX_ARAVIS_MODULE
-#define KORVEX_ARAVIS_MODULE "libKorvexCameraSdkAravis.so"
-#endif
-
 // The Aravis module beside this library, loaded once and kept: GLib's types cannot be registered
 // twice in one process, so it stays until the process ends.
 ITransportLayer* CreateGigEVisionTransportLayer() {
@@ -29,7 +25,7 @@ ITransportLayer* CreateGigEVisionTransportLayer() {
   std::lock_guard<std::mutex> guard(lock);
   if (create == nullptr) {
     const std::string path = os::ModuleDirectory(reinterpret_cast<const void*>(&CreateGigEVisionTransportLayer)) +
-                             "/" KORVEX_ARAVIS_MODULE;
+                             "/libKorvexCameraSdkAravis.so";
     if (!module.Open(path, true)) {
       std::fprintf(stderr, "camera SDK: the GigE Vision backend %s cannot be loaded: %s\n", path.c_str(),
                    module.Error().c_str());

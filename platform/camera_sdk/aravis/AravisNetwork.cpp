@@ -113,12 +113,7 @@ class Device : public IPylonDevice {
     mRemovedWhileOpen = mRemovedWhileOpen || removed;
     mLink.reset();
     mWatch.reset();
-    // A vanished device is let go aside: Aravis still tells it goodbye and waits out every retry.
-    if (removed) {
-      std::thread([device] { g_object_unref(device); }).detach();
-    } else {
-      g_object_unref(device);
-    }
+    Release(device, removed);
   }
 
   bool IsOpen() const override {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <sstream>
+#include <thread>
 
 namespace Pylon {
 namespace Aravis {
@@ -14,10 +15,6 @@ namespace Aravis {
 namespace {
 
 std::string Text(const std::string& where, const char* what) { return where + ": " + what; }
-
-[[noreturn]] void RaiseRemoved(const std::string& name) {
-  throw GenICam::RuntimeException(name + ": the device dropped off the network");
-}
 
 // GenICam's element names for the kinds of feature the driver knows.
 enum class Kind { Integer, Float, Boolean, String, Command, Enumeration, Category, Register, None };
@@ -47,15 +44,46 @@ bool Undefined(GError*& error) {
   return undefined;
 }
 
+// One of a number's bounds or its increment, with GenICam's default where the description leaves
+// it out.
+template <typename T, typename Ask>
+T Bound(const std::string& name, T fallback, Ask ask) {
+  GError* error = nullptr;
+  const T value = ask(&error);
+  if (error != nullptr && Undefined(error)) return fallback;
+  if (error != nullptr) Raise(error, name);
+  return value;
+}
+
 }  // namespace
+
+void DeviceLink::RaiseRemoved() const { throw GenICam::RuntimeException(mName + ": the device dropped off the network"); }
 
 std::unique_lock<std::recursive_timed_mutex> DeviceLink::Enter() const {
   std::unique_lock<std::recursive_timed_mutex> turn(mTurn, std::defer_lock);
   while (!turn.try_lock_for(std::chrono::milliseconds(50))) {
-    if (IsRemoved()) RaiseRemoved(mName);
+    if (IsRemoved()) RaiseRemoved();
   }
-  if (IsRemoved()) RaiseRemoved(mName);
+  if (IsRemoved()) RaiseRemoved();
   return turn;
+}
+
+int64_t ParseInteger(const std::string& feature, const char* text) {
+  char* end = nullptr;
+  errno = 0;
+  const long long parsed = std::strtoll(text, &end, 0);
+  if (end == text || *end != '\0' || errno == ERANGE) {
+    throw GenICam::InvalidArgumentException(feature + ": '" + text + "' is not an integer");
+  }
+  return parsed;
+}
+
+void Release(gpointer object, bool deviceRemoved) {
+  if (deviceRemoved) {
+    std::thread([object] { g_object_unref(object); }).detach();
+  } else {
+    g_object_unref(object);
+  }
 }
 
 void Raise(GError* error, const std::string& where) {
@@ -188,29 +216,21 @@ void IntegerNode::SetValue(int64_t value, bool) {
 
 int64_t IntegerNode::GetMin() {
   auto turn = mMap.Link().Enter();
-  GError* error = nullptr;
-  const int64_t value = arv_gc_integer_get_min(ARV_GC_INTEGER(mNode), &error);
-  if (error != nullptr && Undefined(error)) return std::numeric_limits<int64_t>::min();
-  if (error != nullptr) Raise(error, mName);
-  return value;
+  return Bound(mName, std::numeric_limits<int64_t>::min(),
+               [this](GError** error) { return arv_gc_integer_get_min(ARV_GC_INTEGER(mNode), error); });
 }
 
 int64_t IntegerNode::GetMax() {
   auto turn = mMap.Link().Enter();
-  GError* error = nullptr;
-  const int64_t value = arv_gc_integer_get_max(ARV_GC_INTEGER(mNode), &error);
-  if (error != nullptr && Undefined(error)) return std::numeric_limits<int64_t>::max();
-  if (error != nullptr) Raise(error, mName);
-  return value;
+  return Bound(mName, std::numeric_limits<int64_t>::max(),
+               [this](GError** error) { return arv_gc_integer_get_max(ARV_GC_INTEGER(mNode), error); });
 }
 
 int64_t IntegerNode::GetInc() {
   auto turn = mMap.Link().Enter();
-  GError* error = nullptr;
-  const int64_t value = arv_gc_integer_get_inc(ARV_GC_INTEGER(mNode), &error);
-  if (error != nullptr && Undefined(error)) return 1;
-  if (error != nullptr) Raise(error, mName);
-  return value > 0 ? value : 1;
+  const int64_t inc =
+      Bound(mName, int64_t{1}, [this](GError** error) { return arv_gc_integer_get_inc(ARV_GC_INTEGER(mNode), error); });
+  return inc > 0 ? inc : 1;
 }
 
 GenApi::ERepresentation IntegerNode::GetRepresentation() {
@@ -243,13 +263,7 @@ GenICam::gcstring IntegerNode::ToString(bool, bool) {
 }
 
 void IntegerNode::FromString(const GenICam::gcstring& value, bool verify) {
-  char* end = nullptr;
-  errno = 0;
-  const long long parsed = std::strtoll(value.c_str(), &end, 0);
-  if (end == value.c_str() || *end != '\0' || errno == ERANGE) {
-    throw GenICam::InvalidArgumentException(mName + ": '" + value.c_str() + "' is not an integer");
-  }
-  SetValue(parsed, verify);
+  SetValue(ParseInteger(mName, value.c_str()), verify);
 }
 
 // ---- FloatNode ----
@@ -271,20 +285,14 @@ void FloatNode::SetValue(double value, bool) {
 
 double FloatNode::GetMin() {
   auto turn = mMap.Link().Enter();
-  GError* error = nullptr;
-  const double value = arv_gc_float_get_min(ARV_GC_FLOAT(mNode), &error);
-  if (error != nullptr && Undefined(error)) return -std::numeric_limits<double>::max();
-  if (error != nullptr) Raise(error, mName);
-  return value;
+  return Bound(mName, -std::numeric_limits<double>::max(),
+               [this](GError** error) { return arv_gc_float_get_min(ARV_GC_FLOAT(mNode), error); });
 }
 
 double FloatNode::GetMax() {
   auto turn = mMap.Link().Enter();
-  GError* error = nullptr;
-  const double value = arv_gc_float_get_max(ARV_GC_FLOAT(mNode), &error);
-  if (error != nullptr && Undefined(error)) return std::numeric_limits<double>::max();
-  if (error != nullptr) Raise(error, mName);
-  return value;
+  return Bound(mName, std::numeric_limits<double>::max(),
+               [this](GError** error) { return arv_gc_float_get_max(ARV_GC_FLOAT(mNode), error); });
 }
 
 GenICam::gcstring FloatNode::GetUnit() const { return arv_gc_float_get_unit(ARV_GC_FLOAT(mNode)); }

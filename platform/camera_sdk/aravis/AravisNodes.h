@@ -36,6 +36,7 @@ class DeviceLink {
   // AcquisitionStart ran: the stream grabber counts block IDs afresh.
   void NoteAcquisitionStart() { mStarts.fetch_add(1, std::memory_order_release); }
   unsigned Starts() const { return mStarts.load(std::memory_order_acquire); }
+  [[noreturn]] void RaiseRemoved() const;
 
  private:
   ArvDevice* mDevice;
@@ -48,6 +49,13 @@ class DeviceLink {
 // Raises the SDK exception for an Aravis error (and frees it): out of range, access, invalid
 // argument, or a runtime failure of the device.
 [[noreturn]] void Raise(GError* error, const std::string& where);
+
+// An integer in a feature's text (decimal, or hex with 0x); InvalidArgumentException otherwise.
+int64_t ParseInteger(const std::string& feature, const char* text);
+
+// Lets go of a stream or device. A vanished device answers nothing, and Aravis's release still
+// writes to it and waits out every retry: the objects of a removed device go on a thread of their own.
+void Release(gpointer object, bool deviceRemoved);
 
 class NodeMap;
 

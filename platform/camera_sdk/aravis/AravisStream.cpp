@@ -2,11 +2,9 @@
 
 #include <sched.h>
 
-#include "os/Thread.h"
-
-#include <cstdlib>
 #include <cstring>
-#include <thread>
+
+#include "os/Thread.h"
 
 namespace Pylon {
 namespace Aravis {
@@ -38,12 +36,6 @@ std::size_t PayloadOf(ArvBuffer* buffer, std::size_t bufferSize) {
   return bytes <= bufferSize ? bytes : bufferSize;
 }
 
-// A vanished device answers nothing; Aravis's release of a stream or device still writes to it
-// and waits out every retry. Objects of a removed device are let go on a thread of their own.
-void ReleaseAside(gpointer object) {
-  std::thread([object] { g_object_unref(object); }).detach();
-}
-
 }  // namespace
 
 // ---- SettingNode, SettingsMap ----
@@ -57,12 +49,7 @@ void SettingNode::SetValue(int64_t value, bool) {
 }
 
 void SettingNode::FromString(const GenICam::gcstring& value, bool verify) {
-  char* end = nullptr;
-  const long long parsed = std::strtoll(value.c_str(), &end, 0);
-  if (end == value.c_str() || *end != '\0') {
-    throw GenICam::InvalidArgumentException(mName + ": '" + value.c_str() + "' is not an integer");
-  }
-  SetValue(parsed, verify);
+  SetValue(ParseInteger(mName, value.c_str()), verify);
 }
 
 SettingsMap::SettingsMap()
@@ -93,7 +80,7 @@ void StreamGrabber::Detach() {
 
 void StreamGrabber::Check() const {
   if (mLink == nullptr) throw GenICam::LogicalErrorException("The device of the stream grabber is not open");
-  if (mLink->IsRemoved()) throw GenICam::RuntimeException(mLink->Name() + ": the device dropped off the network");
+  if (mLink->IsRemoved()) mLink->RaiseRemoved();
 }
 
 StreamGrabber::Registration* StreamGrabber::Find(StreamBufferHandle handle) const {
@@ -183,11 +170,7 @@ void StreamGrabber::DestroyStream() {
     std::lock_guard<std::mutex> guard(mLock);
     for (auto& entry : mRegistrations) entry.second->queued = false;
   }
-  if (mLink != nullptr && mLink->IsRemoved()) {
-    ReleaseAside(stream);
-  } else {
-    g_object_unref(stream);
-  }
+  Release(stream, mLink != nullptr && mLink->IsRemoved());
 }
 
 StreamBufferHandle StreamGrabber::RegisterBuffer(void* buffer, std::size_t size) {
