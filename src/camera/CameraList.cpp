@@ -83,6 +83,13 @@ void CameraList::DestroyInstance() {
     gUsesEnded.wait(guard, [] { return gUses.load() == 0; });
     gDraining.store(false);
   }
+  // A camera that another thread opened after the first pass (it still found the list) is closed
+  // now, no call being left to reach it, and lets go of its ejector while the ejector exists.
+  if (list != nullptr) {
+    for (Camera* camera : list->mCameras) {
+      if (camera != nullptr && camera->IsOpen()) camera->Close();
+    }
+  }
   // An ejector made by an open that then failed belongs to no camera: it ends with the driver,
   // before the cameras its thread might look for go.
   {
