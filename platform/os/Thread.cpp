@@ -1,5 +1,6 @@
 #include "Thread.h"
 
+#include <pthread.h>
 #include <sched.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -19,15 +20,16 @@ Thread::~Thread() { Join(); }
 
 bool Thread::OnStartedThread() { return tStarted; }
 
-bool Thread::Start(std::function<void()> body) {
+bool Thread::Start(const char* name, std::function<void()> body) {
   if (mThread.joinable()) return false;
   // The new thread publishes its id before its body runs; Start waits for that.
   std::mutex started;
   std::condition_variable told;
   mSystemId = 0;
   try {
-    mThread = std::thread([this, &started, &told, body = std::move(body)] {
+    mThread = std::thread([this, &started, &told, name, body = std::move(body)] {
       tStarted = true;
+      pthread_setname_np(pthread_self(), name);
       {
         // Told under the lock: Start's locals are gone once it sees the id.
         std::lock_guard<std::mutex> guard(started);

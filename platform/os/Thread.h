@@ -15,8 +15,9 @@ class Thread {
   Thread& operator=(const Thread&) = delete;
 
   // False when a thread is already running or the system refuses a new one. On success the
-  // thread runs and its system id is known.
-  bool Start(std::function<void()> body);
+  // thread runs and its system id is known. `name` (at most 15 characters) is what debuggers and
+  // `top -H` show for it.
+  bool Start(const char* name, std::function<void()> body);
   void Join();
   bool IsRunning() const { return mThread.joinable(); }
   // The system's id of the thread (what debuggers and `top -H` show); 0 before Start.

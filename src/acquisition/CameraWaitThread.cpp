@@ -15,7 +15,7 @@ std::atomic<int> CameraWaitThread::sFailureCount{0};
 
 CameraWaitThread::CameraWaitThread() {
   mWaitList.reserve(20);
-  mThread.Start([this] { ThreadMain(); });
+  mThread.Start("korvex-wait", [this] { ThreadMain(); });
   Log(2, "CameraWaitThread::CameraWaitThread: thread created:%d\n", static_cast<int>(mThread.SystemId()));
 }
 

@@ -284,7 +284,7 @@ bool Ejector::Init(int deviceNumber, int library) {
     mState = eSuspended;
   }
   if (!mThread.IsRunning()) {
-    mThread.Start([this] {
+    mThread.Start("korvex-ejector", [this] {
       tWorker = true;
       Log(2, "Ejector::static_ThreadMain: entering");
       ThreadMain();

@@ -37,8 +37,8 @@ TEST(AutoResetEvent, ReleasesOneWaiterPerSet) {
   auto waiter = [&] {
     if (event.Wait(2000)) ++woken;
   };
-  ASSERT_TRUE(first.Start(waiter));
-  ASSERT_TRUE(second.Start(waiter));
+  ASSERT_TRUE(first.Start("first", waiter));
+  ASSERT_TRUE(second.Start("second", waiter));
   event.Set();
   for (int i = 0; i < 200 && woken < 1; ++i) os::Sleep(5);
   EXPECT_EQ(woken, 1);
@@ -70,11 +70,11 @@ TEST(CriticalSection, IsRecursiveAndExcludesOtherThreads) {
 TEST(Thread, StartsOnceAndJoins) {
   os::Thread thread;
   std::atomic<int> runs{0};
-  ASSERT_TRUE(thread.Start([&] {
+  ASSERT_TRUE(thread.Start("body", [&] {
     ++runs;
     os::Sleep(20);
   }));
-  EXPECT_FALSE(thread.Start([&] { ++runs; })) << "one body at a time";
+  EXPECT_FALSE(thread.Start("again", [&] { ++runs; })) << "one body at a time";
   thread.Join();
   EXPECT_FALSE(thread.IsRunning());
   EXPECT_EQ(runs, 1);
