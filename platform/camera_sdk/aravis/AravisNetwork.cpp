@@ -93,7 +93,7 @@ class Device : public IPylonDevice {
     g_signal_connect_data(device, "control-lost", G_CALLBACK(&Device::OnControlLost),
                           new std::shared_ptr<RemovalWatch>(mWatch), &Device::ForgetWatch, GConnectFlags(0));
     std::shared_ptr<RemovalWatch> watch = mWatch;
-    mProbe = std::make_unique<LivenessProbe>(mFound.address, [watch] { watch->Fire(); });
+    mProbe = std::make_unique<LivenessProbe>(mFound.address, mGrabber.FramesReceived(), [watch] { watch->Fire(); });
   }
 
   void Close() override {

@@ -313,6 +313,7 @@ void StreamGrabber::Deliver(ArvBuffer* buffer) {
     result.mStatus = Grabbed;
     result.mPayloadSize = PayloadOf(buffer, registration->size);
     result.mBlockId = BlockId(arv_buffer_get_frame_id(buffer));
+    mFramesReceived.fetch_add(1, std::memory_order_relaxed);
   } else {
     result.mStatus = status == ARV_BUFFER_STATUS_ABORTED ? Canceled : Failed;
     result.mErrorCode = kFailure | (static_cast<uint32_t>(status) & 0xFF);

@@ -12,6 +12,8 @@
 
 #include <arv.h>
 
+#include <atomic>
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -84,6 +86,8 @@ class StreamGrabber : public IStreamGrabber {
   // The device is gone: every buffer still with Aravis comes back as a failed result, or one
   // failed result without a buffer when none is queued.
   void DeviceRemoved();
+  // Complete frames received so far: each one shows the device alive.
+  const std::atomic<uint64_t>& FramesReceived() const { return mFramesReceived; }
 
  private:
   struct Registration {
@@ -120,6 +124,7 @@ class StreamGrabber : public IStreamGrabber {
   RingQueue<GrabResult> mResults;
   unsigned mStartsSeen = 0;  // the device's acquisition starts the block count has seen
   BlockCounter mBlocks;
+  std::atomic<uint64_t> mFramesReceived{0};
 };
 
 }  // namespace Aravis

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -20,7 +21,9 @@ constexpr uint32_t kControlChannelPrivilege = 0x0A00;
 
 }  // namespace
 
-LivenessProbe::LivenessProbe(const std::string& address, std::function<void()> onGone) : mOnGone(std::move(onGone)) {
+LivenessProbe::LivenessProbe(const std::string& address, const std::atomic<uint64_t>& frames,
+                             std::function<void()> onGone)
+    : mFrames(frames), mOnGone(std::move(onGone)) {
   sockaddr_in device{};
   device.sin_family = AF_INET;
   device.sin_port = htons(kGvcpPort);
@@ -46,20 +49,33 @@ LivenessProbe::~LivenessProbe() {
 }
 
 void LivenessProbe::Run() {
+  pthread_setname_np(pthread_self(), "korvex-probe");
   // One wake-up a period: the answer to the read sent at the last one is looked for now, without
   // waking for it when it came.
   int misses = 0;
   unsigned short requestId = 0;
   bool sent = false;
+  bool streamed = false;
+  uint64_t framesSeen = mFrames.load(std::memory_order_relaxed);
   while (WaitOnePeriod()) {
-    if (!sent) {
-      // nothing asked yet
-    } else if (Answered()) {
-      misses = 0;
-    } else if (++misses >= kMisses) {
-      mOnGone();
-      return;
+    const uint64_t frames = mFrames.load(std::memory_order_relaxed);
+    const bool streamedNow = frames != framesSeen;
+    framesSeen = frames;
+    if (streamedNow) {
+      misses = 0;  // the frames are the answer
+    } else {
+      // Looked at also when nothing was asked, so that a late answer never counts for a later read.
+      const bool answered = Answered();
+      if (sent && answered) {
+        misses = 0;
+      } else if ((sent || streamed) && ++misses >= kMisses) {
+        mOnGone();
+        return;
+      }
     }
+    streamed = streamedNow;
+    sent = false;
+    if (streamedNow) continue;
     requestId = static_cast<unsigned short>(requestId == 0xFFFF ? 1 : requestId + 1);
     sent = Send(requestId);
   }
