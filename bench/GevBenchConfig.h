@@ -5,6 +5,10 @@
 #include <time.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
 
 namespace gevbench {
 
@@ -23,6 +27,24 @@ inline double ProcessCpuSeconds() {
   timespec now{};
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// The processor time of the process's Aravis receive threads ("arv_gv_stream"): the part of
+// either side's time that is Aravis's own work, so that the rest — what each side
+// does with a frame once Aravis has it — can be told apart. Reads the receive threads' run time,
+// in nanoseconds, from the scheduler.
+inline double ReceiveThreadCpuSeconds() {
+  double seconds = 0;
+  std::error_code error;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+    std::string name;
+    std::getline(std::ifstream(task.path() / "comm"), name);
+    if (name != "arv_gv_stream") continue;
+    unsigned long long runNs = 0;
+    std::ifstream(task.path() / "schedstat") >> runNs;
+    seconds += static_cast<double>(runNs) / 1e9;
+  }
+  return seconds;
 }
 
 // Keeps the calling thread, and the threads it starts from now on, to the last processor it may

@@ -1,10 +1,10 @@
-// The plain Aravis client of the GigE Vision benchmark, a process of its own so that it streams at
-// the same moments as the driver beside it:
+// The plain Aravis client of the GigE Vision benchmark, a process of its own so that its processor
+// time is its own:
 //   korvex_gev_plain_client ADDRESS START_NS SECONDS
 // Opens the camera at ADDRESS with the benchmark's geometry, streams, copies out every row of each
 // frame as a host reads them, and over [START_NS, START_NS + SECONDS) of the monotonic clock counts
-// frames and its own CPU time. Prints "FRAMES WALL_SECONDS CPU_SECONDS"; exits 1 when the camera
-// cannot be opened.
+// frames, its own CPU time and its receive thread's. Prints
+// "FRAMES WALL_SECONDS CPU_SECONDS RECEIVE_CPU_SECONDS"; exits 1 when the camera cannot be opened.
 
 #include <arv.h>
 
@@ -49,12 +49,13 @@ int main(int argc, char** argv) {
   arv_device_execute_command(device, "AcquisitionStart", &error);
   int frames = 0;
   bool measuring = false;
-  double cpuStart = 0;
+  double cpuStart = 0, receiveStart = 0;
   for (int64_t now = MonotonicNs(); now < end; now = MonotonicNs()) {
     if (!measuring && now >= start) {
       measuring = true;
       frames = 0;
       cpuStart = ProcessCpuSeconds();
+      receiveStart = ReceiveThreadCpuSeconds();
     }
     ArvBuffer* buffer = arv_stream_timeout_pop_buffer(stream, 100000);
     if (buffer == nullptr) continue;
@@ -67,8 +68,8 @@ int main(int argc, char** argv) {
     }
     arv_stream_push_buffer(stream, buffer);
   }
-  const double cpu = ProcessCpuSeconds() - cpuStart;
-  std::printf("%d %f %f\n", frames, static_cast<double>(end - start) / 1e9, cpu);
+  const double cpu = ProcessCpuSeconds() - cpuStart, receive = ReceiveThreadCpuSeconds() - receiveStart;
+  std::printf("%d %f %f %f\n", frames, static_cast<double>(end - start) / 1e9, cpu, receive);
   std::fflush(stdout);
   arv_device_execute_command(device, "AcquisitionStop", &error);
   g_clear_error(&error);
