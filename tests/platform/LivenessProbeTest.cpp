@@ -19,17 +19,19 @@ namespace {
 using Pylon::Aravis::LivenessProbe;
 using Clock = std::chrono::steady_clock;
 
-const char* const kAddress = "127.3.9.56";  // a loopback address of its own: no camera listens there
+// Loopback addresses of their own, one a test (ctest runs them side by side): no camera listens there.
+const char* const kIdleDevice = "127.3.9.56";
+const char* const kStreamingDevice = "127.3.9.57";
 
 // Counts the reads it gets and answers them while `answering`.
 class DeviceStandIn {
  public:
-  DeviceStandIn() {
+  explicit DeviceStandIn(const char* at) {
     mSocket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(3956);
-    inet_pton(AF_INET, kAddress, &address.sin_addr);
+    inet_pton(AF_INET, at, &address.sin_addr);
     bound = bind(mSocket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     timeval tick{0, 20000};
     setsockopt(mSocket, SOL_SOCKET, SO_RCVTIMEO, &tick, sizeof tick);
@@ -71,11 +73,11 @@ bool WaitFor(const std::atomic<bool>& flag, double seconds) {
 }
 
 TEST(LivenessProbe, AnIdleDeviceIsAskedAndKeptWhileItAnswersAndGoneAfterThreeUnansweredReads) {
-  DeviceStandIn device;
+  DeviceStandIn device(kIdleDevice);
   ASSERT_TRUE(device.bound);
   std::atomic<uint64_t> frames{0};
   std::atomic<bool> gone{false};
-  LivenessProbe probe(kAddress, frames, [&] { gone = true; });
+  LivenessProbe probe(kIdleDevice, frames, [&] { gone = true; });
   std::this_thread::sleep_for(std::chrono::milliseconds(1100));
   EXPECT_FALSE(gone);
   EXPECT_GE(device.reads, 3) << "about four reads a second";
@@ -87,12 +89,12 @@ TEST(LivenessProbe, AnIdleDeviceIsAskedAndKeptWhileItAnswersAndGoneAfterThreeUna
 }
 
 TEST(LivenessProbe, AStreamingDeviceIsNotAskedAndOneSilentMidStreamIsGoneWithinASecond) {
-  DeviceStandIn device;
+  DeviceStandIn device(kStreamingDevice);
   ASSERT_TRUE(device.bound);
   device.answering = false;  // only the frames show it alive
   std::atomic<uint64_t> frames{0};
   std::atomic<bool> gone{false};
-  LivenessProbe probe(kAddress, frames, [&] { gone = true; });
+  LivenessProbe probe(kStreamingDevice, frames, [&] { gone = true; });
   const auto streaming = Clock::now();
   while (SecondsSince(streaming) < 1.2) {
     ++frames;
