@@ -2,7 +2,7 @@
 PRESET ?= default
 JOBS ?= 2
 
-.PHONY: setup build demo test bench asan tsan fuzz soak gallery pictures clean
+.PHONY: setup build demo test bench asan tsan fuzz soak gallery pictures install package install-check clean
 
 setup:
 	@bash scripts/setup.sh
@@ -30,6 +30,19 @@ demo: build
 
 test: build
 	ctest --preset $(PRESET) -j $(JOBS)
+
+# Installs into PREFIX (default /usr/local); DESTDIR stages it, as usual.
+PREFIX ?= /usr/local
+install: build
+	cmake --install build/$(PRESET) --prefix $(PREFIX)
+
+# The Debian package: build/<preset>/korvex-ejector_<version>_amd64.deb.
+package: build
+	cd build/$(PRESET) && cpack -G DEB
+
+# Installed and packaged as integrators get it, with README's host example built against both.
+install-check: build
+	bash scripts/install-check.sh build/$(PRESET)
 
 # The property grid gallery under Xvfb: its picture into docs/ (the one README shows).
 gallery: build

@@ -13,6 +13,7 @@ packages=(
   libwxgtk3.2-dev libgtk-3-dev
   xvfb xauth libxtst-dev
   pkg-config libaravis-dev libusb-1.0-0-dev aravis-tools-cli iproute2 util-linux
+  dpkg-dev file
 )
 
 missing=()

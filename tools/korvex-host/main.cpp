@@ -24,6 +24,8 @@
 //                                  X11 window --parent, if given); prints what OK stored. With
 //                                  --screenshot FILE the dialog's picture is written and the
 //                                  dialog cancelled
+//   The driver is loaded by its soname (from the build folder, or the library folder once
+//   installed) unless --library names a file; the system path defaults to ./korvex-host-data.
 
 #include <atomic>
 #include <chrono>
