@@ -9,10 +9,6 @@
 include(CMakePackageConfigHelpers)
 
 set_target_properties(KorvexEjector PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
-# The host stand-in loads the driver by its soname: from the build folder where it is built, from
-# the library folder once installed.
-set_target_properties(korvex-host PROPERTIES
-  BUILD_RPATH "$<TARGET_FILE_DIR:KorvexEjector>" INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
 
 set(KORVEX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/KorvexEjector)
 

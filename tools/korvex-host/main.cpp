@@ -24,8 +24,8 @@
 //                                  X11 window --parent, if given); prints what OK stored. With
 //                                  --screenshot FILE the dialog's picture is written and the
 //                                  dialog cancelled
-//   The driver is loaded by its soname (from the build folder, or the library folder once
-//   installed) unless --library names a file; the system path defaults to ./korvex-host-data.
+//   The driver is the one installed beside it, else the one built with it, unless --library names
+//   a file; the system path defaults to ./korvex-host-data.
 
 #include <atomic>
 #include <chrono>
@@ -301,10 +301,23 @@ int Usage() {
   return 2;
 }
 
+// The driver installed beside this program (bin/ and the library folder under one prefix), else
+// the one built with it in the build tree, else the driver by its soname on the library path.
+std::string DefaultLibrary() {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    const std::filesystem::path installed = self.parent_path() / KORVEX_INSTALLED_LIBRARY;
+    if (std::filesystem::exists(installed, error)) return installed.lexically_normal().string();
+  }
+  if (std::filesystem::exists(KORVEX_BUILT_LIBRARY, error)) return KORVEX_BUILT_LIBRARY;
+  return KORVEX_LIBRARY_SONAME;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string libraryPath = KORVEX_DEFAULT_LIBRARY;
+  std::string libraryPath = DefaultLibrary();
   std::string systemPath = KORVEX_DEFAULT_SYSTEM_PATH;
   std::string out = ".";
   int offset = 1000;
