@@ -41,6 +41,8 @@ void AppendUtf8(std::string& out, char32_t c) {
 
 }  // namespace
 
+bool IsUtf8(const std::string& text);
+
 std::u16string AnsiToUtf16(const std::string& text) {
   std::u16string out;
   out.reserve(text.size());
@@ -84,5 +86,20 @@ std::string Utf8ToAnsi(const std::string& text) {
   }
   return out;
 }
+
+bool IsUtf8(const std::string& text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const std::size_t length = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+std::string FileNameToAnsi(const std::string& name) { return IsUtf8(name) ? Utf8ToAnsi(name) : name; }
 
 }  // namespace ui

@@ -124,7 +124,8 @@ constexpr uint32_t kLeft = 0x0000;
 constexpr uint32_t kCentre = 0x0001;
 constexpr uint32_t kVCentre = 0x0004;
 constexpr uint32_t kWordBreak = 0x0010;
-constexpr uint32_t kSingleLine = 0x0020;
+constexpr uint32_t kSingleLine = 0x0020;   // line breaks in the text are not followed
+constexpr uint32_t kPathEllipsis = 0x4000;  // a path too long loses its middle, never its file name
 constexpr uint32_t kEndEllipsis = 0x8000;
 }  // namespace text
 

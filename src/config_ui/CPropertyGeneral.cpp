@@ -111,6 +111,9 @@ void CPropertyGeneral::OnInitDialog(ui::Window& self) {
   }
   BuildLookupTableColumnList();
   if (mLastFocusedName == "LUTtableRow" && mLutRowItem >= 0) mGrid.SelectItem(mLutRowItem);
+  // A stored set that is already invalid cannot be confirmed unchanged: OK starts disabled with
+  // the message, as after a change.
+  ShowValidation();
   // The keys reach the grid from the start.
   if (mGrid.GetWindow() != nullptr) mGrid.GetWindow()->SetFocus();
 }
@@ -160,10 +163,7 @@ void CPropertyGeneral::OnSelectionChanged(int item) {
   mParameters.Add(std::move(created));
 }
 
-void CPropertyGeneral::OnItemChanged(int item) {
-  Param_* parameter = ParameterOf(item);
-  if (parameter == nullptr) return;
-  PropertyControlAdapter::For(*parameter)->ReadValueFromItem(*parameter, mGrid, item);
+void CPropertyGeneral::ShowValidation() {
   std::string message;
   if (mParameters.Validate(message)) {
     mSheet.EnableOk(true);  // and the status text cleared
@@ -171,6 +171,19 @@ void CPropertyGeneral::OnItemChanged(int item) {
     mSheet.EnableOk(false);
     mSheet.SetStatusText(message);
   }
+}
+
+void CPropertyGeneral::OnItemChanged(int item) {
+  Param_* parameter = ParameterOf(item);
+  if (parameter == nullptr) return;
+  try {
+    PropertyControlAdapter::For(*parameter)->ReadValueFromItem(*parameter, mGrid, item);
+  } catch (const RefusedInput& refused) {
+    // Nothing changed; the operator learns why the typed value went.
+    mSheet.SetStatusText(refused.what());
+    return;
+  }
+  ShowValidation();
   if (parameter->name == "LUTtable") {
     mParameters.Get("LUTtableRow").val("");
     BuildLookupTableColumnList();

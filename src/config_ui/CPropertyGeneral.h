@@ -48,6 +48,7 @@ class CPropertyGeneral : public CPropertyPage {
   void BuildLookupTableColumnList();
   void OnSelectionChanged(int item);
   void OnItemChanged(int item);
+  void ShowValidation();  // OK and the status bar after the whole set is validated
   int SectionOf(const std::string& group);
 
   CameraParameters& mParameters;

@@ -1,15 +1,19 @@
 #include "CPropertyGrid.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cinttypes>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
+#include "ui/AnsiText.h"
+
 namespace {
 
-constexpr int VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27, VK_DOWN = 0x28, VK_F2 = 0x71;
+constexpr int VK_RETURN = 0x0D, VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27, VK_DOWN = 0x28, VK_F2 = 0x71;
 constexpr int kSplitterGrip = 2;  // pixels either side of the splitter that grab it
 constexpr int kWheelNotch = 120;
 constexpr int kRowsPerNotch = 3;
@@ -439,11 +443,13 @@ void CPropertyGrid::SetTextColor(ui::Colour colour) {
 void CPropertyGrid::SetTrueFalseStrings(const std::string& trueText, const std::string& falseText) {
   mTrueText = trueText;
   mFalseText = falseText;
+  Refresh();
 }
 
 void CPropertyGrid::SetOkCancelStrings(const std::string& ok, const std::string& cancel) {
   mOkText = ok;
   mCancelText = cancel;
+  Refresh();
 }
 
 // ---- layout ---------------------------------------------------------------------------------
@@ -583,6 +589,13 @@ void CPropertyGrid::OnKeyDown(int key) {
     case VK_F2:  // the focused item's editor, for those who work without a mouse
       if (Item* item = FindItem(mFocusedItem)) StartEditing(*item);
       break;
+    case VK_RETURN:  // confirms the dialog, as Enter does in any dialog, when no editor is open
+      if (mEditor == Editor::kNone && mWindow != nullptr) {
+        ui::Window* dialog = mWindow;
+        while (dialog->GetParent() != nullptr) dialog = dialog->GetParent();
+        if (dialog != mWindow) dialog->SendMessage(ui::msg::kCommand, ui::kIdOk, 0);
+      }
+      break;
     case VK_LEFT:
       if (focused != nullptr && !focused->collapsed) Toggle(*focused);
       else MoveFocus(-1);
@@ -709,7 +722,23 @@ void CPropertyGrid::OnLButtonDblClk(ui::Point point) {
 }
 
 void CPropertyGrid::OnMouseWheel(int delta) {
-  SetScrollPos(mScrollPos - delta * kRowsPerNotch * mRowHeight / kWheelNotch);
+  ScrollBy(-delta * kRowsPerNotch * mRowHeight / kWheelNotch);
+}
+
+void CPropertyGrid::ScrollBy(int pixels) {
+  // An editor does not float over another row: the in-place edit commits what it holds, a list or
+  // calendar closes.
+  if (pixels != 0 && mEditor != Editor::kNone) CommitEditor();
+  SetScrollPos(mScrollPos + pixels);
+}
+
+void CPropertyGrid::CommitEditor() {
+  if (mEditor == Editor::kInPlace && mEditorWindow != nullptr) {
+    OnEndLabelEdit(mEditorWindow->GetText());
+    if (mWindow != nullptr) mWindow->SetFocus();
+  } else {
+    CloseEditor();
+  }
 }
 
 // ---- editing --------------------------------------------------------------------------------
@@ -786,14 +815,23 @@ void CPropertyGrid::OnEndLabelEdit(const std::string& text) {
   if (item == nullptr) return;
   switch (item->type) {
     case IT_STRING: item->value = text; break;
-    case IT_INTEGER:
+    case IT_INTEGER: {
+      // A number beyond 64 bits is refused, not cut to the largest one.
       if (text.empty()) return;
-      item->value = static_cast<int64_t>(std::strtoll(text.c_str(), nullptr, 10));
+      errno = 0;
+      const long long value = std::strtoll(text.c_str(), nullptr, 10);
+      if (errno == ERANGE) return;
+      item->value = static_cast<int64_t>(value);
       break;
-    case IT_DOUBLE:
+    }
+    case IT_DOUBLE: {
       if (text.empty()) return;
-      item->value = std::strtod(text.c_str(), nullptr);
+      errno = 0;
+      const double value = std::strtod(text.c_str(), nullptr);
+      if (errno == ERANGE && std::isinf(value)) return;
+      item->value = value;
       break;
+    }
     case IT_CUSTOM: {
       ICustomItem* const* custom = std::get_if<ICustomItem*>(&item->value);
       if (custom == nullptr || *custom == nullptr || !(*custom)->OnItemEdited(text)) return;
@@ -828,16 +866,17 @@ std::string CPropertyGrid::DisplayText(const Item& item) const {
   if (item.undefined) return mUndefinedText;
   const std::string& option = item.options.empty() ? std::string() : item.options[0];
   switch (item.type) {
-    case IT_STRING:
+    case IT_STRING: return std::get<std::string>(item.value);
     case IT_FILE:
-    case IT_FOLDER: return std::get<std::string>(item.value);
+    case IT_FOLDER: return ui::FileNameToAnsi(std::get<std::string>(item.value));
     case IT_TEXT: {
+      // Every line break (also a lone CR or LF) as a pilcrow: the text stays on its one line.
       std::string shown;
       const std::string& text = std::get<std::string>(item.value);
       for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text.compare(i, 2, "\r\n") == 0) {
+        if (text[i] == '\r' || text[i] == '\n') {
           shown += '\xB6';
-          ++i;
+          if (text.compare(i, 2, "\r\n") == 0) ++i;
         } else {
           shown += text[i];
         }

@@ -248,6 +248,7 @@ class CPropertyGrid : public ui::MessageHandler {
   void OnLButtonUp(ui::Point point);
   void OnLButtonDblClk(ui::Point point);
   void OnMouseWheel(int delta);
+  void ScrollBy(int pixels);  // from the wheel and the scroll bar
   // Virtual key codes of the arrow keys, and characters '+', '-', '*', '/'.
   void OnKeyDown(int key);
   void OnChar(char c);
@@ -268,6 +269,7 @@ class CPropertyGrid : public ui::MessageHandler {
   void OnListChoice(int index);
   void OnCalendarChoice(const ui::DateTime& date);
   void CloseEditor();
+  void CommitEditor();  // the in-place edit's text taken as if it lost the focus; other editors close
 
   // The value as shown in its cell.
   std::string DisplayText(const Item& item) const;
@@ -347,6 +349,7 @@ class CPropertyGrid : public ui::MessageHandler {
   void SetDateTimeStrings(const std::string& date, const std::string& time) {
     mDateLabel = date;
     mTimeLabel = time;
+    Refresh();
   }
 
  private:

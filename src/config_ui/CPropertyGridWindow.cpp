@@ -84,7 +84,7 @@ intptr_t CPropertyGrid::OnMessage(ui::Window& self, uint32_t message, uintptr_t 
     case ui::msg::kMouseWheel: OnMouseWheel(static_cast<int>(static_cast<intptr_t>(wParam))); break;
     case ui::msg::kKeyDown: OnKeyDown(static_cast<int>(wParam)); break;
     case ui::msg::kChar: OnChar(static_cast<char>(wParam)); break;
-    case ui::msg::kVScroll: SetScrollPos(static_cast<int>(wParam)); break;
+    case ui::msg::kVScroll: ScrollBy(static_cast<int>(wParam) - mScrollPos); break;
     // From the editors.
     case WM_PG_ENDLABELEDIT:
       if (wParam != 0) OnEndLabelEdit(*reinterpret_cast<const std::string*>(wParam));
@@ -111,6 +111,10 @@ void CPropertyGrid::Paint(ui::Surface& target) {
     target.SetFont(mFont);
     mMeasured = true;
     SetRowHeight(target.TextExtent("Gg").y + 4);
+    // An item focused before the rows had their height (the one remembered from the last dialog)
+    // comes into view now.
+    const int focused = FocusedRowIndex(Rows());
+    if (focused >= 0) ScrollIntoView(focused);
     if (mWindow != nullptr) mWindow->SetVScroll(ScrollBarVisible(), ScrollRange(), ScrollPage(), mScrollPos);
   }
   std::unique_ptr<ui::Surface> buffer = target.CreateBuffer(mClientWidth, mClientHeight);
@@ -197,8 +201,10 @@ void CPropertyGrid::PaintItem(ui::Surface& surface, const Item& item, const ui::
       surface.FrameRect(swatch, mTextColour);
       text.left = swatch.right + kTextPadding;
     }
+    // A path keeps its file name in view.
+    const bool path = item.type == IT_FILE || item.type == IT_FOLDER;
     surface.DrawText(text, DisplayText(item), colour,
-                     ui::text::kSingleLine | ui::text::kVCentre | ui::text::kEndEllipsis);
+                     ui::text::kSingleLine | ui::text::kVCentre | (path ? ui::text::kPathEllipsis : ui::text::kEndEllipsis));
   }
   // The expand button of a section header.
   if (button) {

@@ -1,5 +1,7 @@
 #include "PropertyControlAdapter.h"
 
+#include <cstdint>
+#include <limits>
 #include <stdexcept>
 #include <typeindex>
 #include <typeinfo>
@@ -103,9 +105,19 @@ void PropertyControlAdapterInt<T>::WriteValueToItem(Param_& parameter, CProperty
 template <typename T>
 void PropertyControlAdapterInt<T>::ReadValueFromItem(Param_& parameter, CPropertyGrid& grid, int item) {
   Param<T>& typed = As<Param<T>>(parameter);
-  T value{};
+  // Read whole: the item holds 64 bits, and a number the parameter cannot hold is refused rather
+  // than cut to its low bits.
+  int64_t value = 0;
   Read(grid.GetItemValue(item, value), parameter);
-  typed.value = value;
+  if (value < static_cast<int64_t>(std::numeric_limits<T>::min()) ||
+      (std::numeric_limits<T>::max() <= std::numeric_limits<int64_t>::max() &&
+       value > static_cast<int64_t>(std::numeric_limits<T>::max()))) {
+    WriteValueToItem(parameter, grid, item);
+    throw RefusedInput(Label(parameter) + ": " + std::to_string(value) + " is not a valid value (" +
+                       std::to_string(std::numeric_limits<T>::min()) + " to " +
+                       std::to_string(std::numeric_limits<T>::max()) + ")");
+  }
+  typed.value = static_cast<T>(value);
 }
 template class PropertyControlAdapterInt<int>;
 template class PropertyControlAdapterInt<unsigned int>;

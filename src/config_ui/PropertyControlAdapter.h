@@ -6,9 +6,18 @@
 // Threads: the dialog's user-interface thread only; the factory's table is built once, on first use.
 
 #include <memory>
+#include <stdexcept>
+#include <string>
 
 #include "config_ui/CPropertyGrid.h"
 #include "parameters/Param.h"
+
+// A value typed into an item that the parameter's type cannot hold: refused, the item shows the
+// parameter's value again, and the message says why.
+class RefusedInput : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 class PropertyControlAdapter {
  public:
@@ -16,6 +25,7 @@ class PropertyControlAdapter {
   // The id of the new item, or the grid's -1 when it refuses.
   virtual int CreateItem(Param_& parameter, CPropertyGrid& grid, int section) = 0;
   virtual void WriteValueToItem(Param_& parameter, CPropertyGrid& grid, int item) = 0;
+  // RefusedInput for a value outside the parameter's type.
   virtual void ReadValueFromItem(Param_& parameter, CPropertyGrid& grid, int item) = 0;
 
   // The adapter of a parameter: a fresh file adapter for "LUTtable" (in any case), else the shared

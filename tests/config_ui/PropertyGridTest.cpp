@@ -150,6 +150,11 @@ TEST_F(PropertyGrid, InPlaceEditsCommitNumbersAsFarAsTheyReadAndEmptyTextChanges
   EXPECT_TRUE(grid.GetItemValue(number, value));
   EXPECT_EQ(value, 12);
   EXPECT_TRUE(owner.messages.empty());
+  Click(Value(RowOf(number)));
+  grid.OnEndLabelEdit("99999999999999999999");  // beyond 64 bits: refused, not cut to the largest
+  EXPECT_TRUE(grid.GetItemValue(number, value));
+  EXPECT_EQ(value, 12);
+  EXPECT_TRUE(owner.messages.empty());
   Click(Value(RowOf(real)));
   EXPECT_EQ(grid.InPlaceText(*grid.GetItem(real)), "0.5");
   grid.OnEndLabelEdit("2.25x");

@@ -4,12 +4,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "api/DriverLibrary.h"
 #include "ui/xtest/XInput.h"
@@ -45,6 +47,13 @@ class ConfigureCamera : public ::testing::Test {
     driver.finalize();
   }
   std::string Ini() const { return ReadFile(system + "/Korvex.ini"); }
+  // Settings stored in the camera's section, which it reads as it opens again.
+  void Store(const std::string& settings) {
+    std::ofstream(system + "/Korvex.ini") << "[" << kMono << "]\n" << settings;
+    driver.closeCVLPort(0, 0);
+    int size[2] = {0, 0};
+    ASSERT_EQ(driver.openCVLPort(0, 0, kMono, size), 1);
+  }
 
   // What the user does once the dialog is on the screen, on a thread of its own; the dialog's
   // place is passed on.
@@ -119,6 +128,96 @@ TEST_F(ConfigureCamera, AnInvalidHeightDisablesOkAndTheStatusBarSaysWhy) {
   EXPECT_TRUE(writtenAfter) << "the validation message is in the status bar";
   EXPECT_TRUE(!std::filesystem::exists(system + "/Korvex.ini") ||
               Ini().find("Height=99999") == std::string::npos);
+}
+
+// Whether a row in the highlight colour (the focused item's name cell) is in the grid's area: a
+// column of the names from below the tab's marker to the grid's bottom.
+bool FocusedRowShown(XInput& input, const ScreenRect& shown) {
+  std::vector<unsigned char> rgb;
+  const ScreenRect nameColumn{shown.x + 60, shown.y + 55, 1, 370};
+  if (!input.Capture(nameColumn, rgb)) return false;
+  int coloured = 0;  // the name's letters cross the column, so the pixels are counted, not a run
+  for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) {
+    if (std::max({rgb[i], rgb[i + 1], rgb[i + 2]}) - std::min({rgb[i], rgb[i + 1], rgb[i + 2]}) > 60) ++coloured;
+  }
+  return coloured >= 8;
+}
+
+TEST_F(ConfigureCamera, TheItemFocusedLastIsInViewAgainEvenBelowTheFirstScreen) {
+  EXPECT_EQ(Configure([](XInput& input, const ScreenRect&) {
+              input.Key("Up");  // from nothing focused, round to the last item of all
+              input.Key("Return");  // OK: the set remembers it
+            }),
+            0);
+  bool inView = false;
+  EXPECT_EQ(Configure([&](XInput& input, const ScreenRect& shown) {
+              inView = FocusedRowShown(input, shown);
+              input.Key("Escape");
+            }),
+            1);
+  EXPECT_TRUE(inView) << "the remembered item's row is scrolled into the grid";
+}
+
+TEST_F(ConfigureCamera, AStoredSetThatIsInvalidOpensWithOkDisabledAndTheMessage) {
+  Store("OverlappedLines=600\n");  // more than the image's 512 lines
+  bool message = false;
+  const int result = Configure([&](XInput& input, const ScreenRect& shown) {
+    message = input.HasContent(ScreenRect{shown.x + 4, shown.y + shown.height - 16, shown.width / 2, 12});
+    input.Key("Tab");  // with OK disabled, on to Cancel
+    input.Key("space");
+  });
+  EXPECT_EQ(result, 1) << "OK could not be pressed";
+  EXPECT_TRUE(message) << "the status bar says why from the start";
+}
+
+TEST_F(ConfigureCamera, ATypedNumberTheParameterCannotHoldIsRefusedNotCut) {
+  Store("Width=1024\n");
+  bool message = false;
+  const int result = Configure([&](XInput& input, const ScreenRect& shown) {
+    for (int i = 0; i < 2; ++i) input.Key("Down");  // the title, the width
+    input.Key("F2");
+    input.Type("4294967808");  // 2^32 + 512
+    input.Key("Return");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    message = input.HasContent(ScreenRect{shown.x + 4, shown.y + shown.height - 16, shown.width / 2, 12});
+    input.Key("Return");  // no editor open: OK
+  });
+  EXPECT_EQ(result, 0) << "confirmed with Enter";
+  EXPECT_TRUE(message) << "the status bar says why the number went";
+  EXPECT_THAT(Ini(), ::testing::HasSubstr("Width=1024\n"));
+}
+
+TEST_F(ConfigureCamera, ALookupTableWhoseNameIsNotAsciiIsChosenStoredAndOffersItsColumns) {
+  // Alone in the folder the file dialog starts in (the current one), as the file system names it.
+  const std::string folder = system + "/tables";
+  const std::string table = folder + "/L\xC3\xA4ufer-gr\xC3\xBCn.csv";
+  std::filesystem::create_directories(folder);
+  std::ofstream(table) << "Index;Bright;Dark\n0;0;255\n255;255;0\n";
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  const int result = Configure([&](XInput& input, const ScreenRect&) {
+    for (int i = 0; i < 9; ++i) input.Key("Down");  // down to "Enable LUT"
+    input.Key("F2");
+    input.Key("Up");  // "True"
+    input.Key("Return");
+    input.Key("Down");  // "LUT file", now open to edit
+    input.Key("F2");  // the file dialog
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    input.Key("Down");  // the one file
+    input.Key("Return");
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    input.Key("Down");  // "LUT row"
+    input.Key("F2");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    input.Key("Home");  // the first column
+    input.Key("Return");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    input.Key("Return");  // OK
+  });
+  std::filesystem::current_path(before);
+  EXPECT_EQ(result, 0);
+  EXPECT_THAT(Ini(), ::testing::HasSubstr("LUTtable=" + table + "\n")) << "the file system's bytes, unconverted";
+  EXPECT_THAT(Ini(), ::testing::HasSubstr("LUTtableRow=Bright\n")) << "the table's columns were offered";
 }
 
 TEST_F(ConfigureCamera, TheDialogStaysAboveTheHostsWindowAndAWindowThatIsGoneIsNoParent) {

@@ -48,6 +48,11 @@ namespace {
 
 wxString ToWx(const std::string& ansi) { return wxString::FromUTF8(AnsiToUtf8(ansi)); }
 std::string FromWx(const wxString& text) { return Utf8ToAnsi(std::string(text.utf8_str())); }
+wxString FileNameToWx(const std::string& name) { return wxString(name.c_str(), *wxConvFileName); }
+std::string FileNameFromWx(const wxString& name) {
+  const wxCharBuffer bytes = name.fn_str();
+  return bytes.data() != nullptr ? std::string(bytes.data()) : std::string();
+}
 
 wxFont ToWxFont(const Font& font) {
   wxFontInfo info(font.tenths > 0 ? font.tenths / 10.0 : (font.height > 0 ? font.height : 8));
@@ -285,6 +290,10 @@ class WxSurface : public Surface {
   void DrawText(const Rect& r, const std::string& text, Colour colour, uint32_t flags) override {
     mDc.SetTextForeground(ToWxColour(colour));
     wxString shown = ToWx(text);
+    if ((flags & text::kSingleLine) != 0) {
+      shown.Replace("\r", " ");
+      shown.Replace("\n", " ");
+    }
     if ((flags & text::kWordBreak) != 0) {
       // Word wrap: words onto lines no wider than the rectangle, then each line laid out.
       wxString wrapped, line;
@@ -298,12 +307,26 @@ class WxSurface : public Surface {
         }
       }
       shown = wrapped + line;
+    } else if ((flags & text::kPathEllipsis) != 0) {
+      shown = PathEllipsis(shown, r.Width());
     } else if ((flags & text::kEndEllipsis) != 0) {
       shown = wxControl::Ellipsize(shown, mDc, wxELLIPSIZE_END, r.Width());
     }
     int align = (flags & text::kCentre) != 0 ? wxALIGN_CENTRE_HORIZONTAL : wxALIGN_LEFT;
     align |= (flags & text::kVCentre) != 0 ? wxALIGN_CENTRE_VERTICAL : wxALIGN_TOP;
     mDc.DrawLabel(shown, wxRect(r.left, r.top, r.Width(), r.Height()), align);
+  }
+  // The folders in the middle give way first ("/home/op/.../lut.csv"); a file name that does not
+  // fit alone keeps its end.
+  wxString PathEllipsis(const wxString& path, int width) {
+    if (mDc.GetTextExtent(path).GetWidth() <= width) return path;
+    const size_t cut = path.find_last_of("/\\");
+    const wxString name = cut == wxString::npos ? path : path.Mid(cut);
+    const int room = width - mDc.GetTextExtent(name).GetWidth();
+    if (cut == wxString::npos || room <= mDc.GetTextExtent("...").GetWidth()) {
+      return wxControl::Ellipsize(path, mDc, wxELLIPSIZE_START, width);
+    }
+    return wxControl::Ellipsize(path.Left(cut), mDc, wxELLIPSIZE_END, room) + name;
   }
   Point TextExtent(const std::string& text) override {
     const wxSize size = mDc.GetTextExtent(ToWx(text));
@@ -451,19 +474,44 @@ class CustomWindow : public wxWindow {
 class PopupWindow : public wxPopupTransientWindow {
  public:
   explicit PopupWindow(wxWindow* owner) : wxPopupTransientWindow(owner, wxBORDER_SIMPLE) {}
+  ~PopupWindow() override { LetGoOfKeyboard(); }
   void Choose(uintptr_t value) {
     mChosen = true;
+    LetGoOfKeyboard();
     if (WxWindow* self = WrapperOf(this)) self->SendMessage(msg::kCommand, value, 0);
+  }
+  // Closed without a choice (Escape), the owner told as for a click outside.
+  void Cancel() { DismissAndNotify(); }
+  bool pressed = false;  // the left button went down inside
+  // Shown with the keyboard: X sends keys to the focused top-level window, which a popup never is,
+  // so the keys are grabbed for it while it shows (arrows, Enter and Escape belong to the list).
+  void PopupWithKeys(wxWindow* focus) {
+    Popup(focus);
+    GdkWindow* own = gtk_widget_get_window(GetHandle());
+    GdkSeat* seat = own != nullptr ? gdk_display_get_default_seat(gdk_window_get_display(own)) : nullptr;
+    if (seat != nullptr &&
+        gdk_seat_grab(seat, own, GDK_SEAT_CAPABILITY_KEYBOARD, TRUE, nullptr, nullptr, nullptr, nullptr) ==
+            GDK_GRAB_SUCCESS) {
+      mGrabbed = seat;
+    }
   }
 
  protected:
   void OnDismiss() override {
+    LetGoOfKeyboard();
     if (mChosen) return;
     if (WxWindow* self = WrapperOf(this)) self->SendMessage(msg::kDestroy, 0, 0);
   }
 
  private:
+  // The seat's grab goes whole: the pointer's too, which the popup gives up as it closes anyway.
+  void LetGoOfKeyboard() {
+    if (mGrabbed != nullptr) gdk_seat_ungrab(mGrabbed);
+    mGrabbed = nullptr;
+  }
+
   bool mChosen = false;
+  GdkSeat* mGrabbed = nullptr;  // the keyboard grabbed while shown
 };
 
 // A window of ours paints at once on its client area; GTK would otherwise paint at its next frame.
@@ -633,8 +681,23 @@ class WxToolkit : public Toolkit {
       if (Window* control = CreateControl(item.className, item.caption, item.style, item.exStyle, units, &self, item.id)) {
         if (self.GetFont() != nullptr) control->SetFont(*self.GetFont());
         control->SetWindowPos(MapDialogRect(self, units));
+        if (auto* time = dynamic_cast<wxTimePickerCtrl*>(static_cast<WxWindow*>(control)->Native())) {
+          ShowWholeTime(*time, *self.Native());
+        }
       }
     }
+  }
+
+  // GTK's time picker (a text field and a spin button) needs more room than a template made for a
+  // native one gives it: widened to show the whole time, the window with it.
+  static void ShowWholeTime(wxTimePickerCtrl& time, wxWindow& window) {
+    const wxRect place = time.GetRect();
+    const int best = time.GetBestSize().GetWidth();
+    if (best <= place.GetWidth()) return;
+    time.SetSize(best, place.GetHeight());
+    const wxSize client = window.GetClientSize();
+    const int overflow = place.GetLeft() + best + 4 - client.GetWidth();
+    if (overflow > 0) window.SetClientSize(wxSize(client.GetWidth() + overflow, client.GetHeight()));
   }
 
   // A property page: a panel in the parent, its controls, and the messages a dialog gets.
@@ -762,23 +825,58 @@ class WxToolkit : public Toolkit {
     auto* list = new wxListBox(popup, wxID_ANY, wxPoint(0, 0), wxSize(screen.Width(), screen.Height()), choices);
     if (selected >= 0 && selected < static_cast<int>(entries.size())) list->SetSelection(selected);
     if (self->GetFont() != nullptr) list->SetFont(ToWxFont(*self->GetFont()));
-    list->Bind(wxEVT_LISTBOX, [popup, list](wxCommandEvent&) {
-      popup->Choose(static_cast<uintptr_t>(list->GetSelection()));
+    // Only a click, Enter or the execute key (virtual key 43) choose: GTK reports a selection also
+    // for the arrow keys and when the list takes the focus, which must not store anything.
+    // A click is a press and a release in the list: the release of the click that dropped it down
+    // can arrive here too.
+    list->Bind(wxEVT_LEFT_DOWN, [popup](wxMouseEvent& event) {
+      event.Skip();
+      popup->pressed = true;
     });
+    list->Bind(wxEVT_LEFT_UP, [popup, list](wxMouseEvent& event) {
+      event.Skip();
+      const int index = list->HitTest(event.GetPosition());
+      if (popup->pressed && index != wxNOT_FOUND) popup->Choose(static_cast<uintptr_t>(index));
+    });
+    // Enter, as GTK's list takes it: the row activated.
+    list->Bind(wxEVT_LISTBOX_DCLICK, [popup, list](wxCommandEvent&) {
+      if (list->GetSelection() != wxNOT_FOUND) popup->Choose(static_cast<uintptr_t>(list->GetSelection()));
+    });
+    // Before the dialog's own keys: Escape closes only the list, Enter chooses and does not confirm.
     list->Bind(wxEVT_CHAR_HOOK, [popup, list](wxKeyEvent& event) {
-      const bool choose = event.GetKeyCode() == WXK_RETURN || event.GetKeyCode() == WXK_EXECUTE;  // virtual key 43
+      const bool choose = event.GetKeyCode() == WXK_RETURN || event.GetKeyCode() == WXK_NUMPAD_ENTER ||
+                          event.GetKeyCode() == WXK_EXECUTE;
       if (choose && list->GetSelection() != wxNOT_FOUND) {
         popup->Choose(static_cast<uintptr_t>(list->GetSelection()));
       } else if (event.GetKeyCode() == WXK_ESCAPE) {
-        popup->Dismiss();
+        popup->Cancel();
       } else {
         event.Skip();
       }
     });
     popup->SetSize(screen.left, screen.top, screen.Width(), screen.Height());
     WxWindow* made = WxWindow::Wrap(popup, style::kVisible, &handler);
-    popup->Popup(list);
+    popup->PopupWithKeys(list);
+    // The grid asks for one of its text rows an entry; the toolkit's rows are taller. Once shown,
+    // the list measures its own rows and grows to show every entry (as far as the screen allows).
+    const int height = std::min(ListHeight(*list, screen.Height()), wxGetDisplaySize().GetHeight() - screen.top);
+    if (height > screen.Height()) {
+      list->SetSize(screen.Width(), height);
+      popup->SetSize(screen.Width(), height);
+    }
     return made;
+  }
+
+  // The height that shows every row of the list and its frame, as GTK's tree view lays them out;
+  // `fallback` where it cannot tell.
+  static int ListHeight(wxListBox& list, int fallback) {
+    GtkWidget* rows = GTK_WIDGET(list.m_treeview);
+    if (rows == nullptr || list.GetCount() == 0) return fallback;
+    gint minimum = 0, natural = 0;
+    gtk_widget_get_preferred_height(rows, &minimum, &natural);
+    if (natural <= 0) return fallback;
+    const int frame = list.GetSize().GetHeight() - list.GetClientSize().GetHeight();
+    return natural + std::max(frame, 2);
   }
 
   Window* CreatePopupCalendar(Window& owner, const Rect& screen, const DateTime& date,
@@ -792,30 +890,32 @@ class WxToolkit : public Toolkit {
     calendar->Bind(wxEVT_CALENDAR_SEL_CHANGED, [popup](wxCalendarEvent&) { popup->Choose(0); });
     calendar->Bind(wxEVT_CHAR_HOOK, [popup](wxKeyEvent& event) {
       if (event.GetKeyCode() == WXK_RETURN || event.GetKeyCode() == WXK_EXECUTE) popup->Choose(0);
-      else if (event.GetKeyCode() == WXK_ESCAPE) popup->Dismiss();
+      else if (event.GetKeyCode() == WXK_ESCAPE) popup->Cancel();
       else event.Skip();
     });
     popup->SetSize(screen.right - size.GetWidth(), screen.bottom, size.GetWidth(), size.GetHeight());
     WxWindow* made = WxWindow::Wrap(popup, style::kVisible, &handler);
-    popup->Popup(calendar);
+    popup->PopupWithKeys(calendar);
     return made;
   }
 
   bool FileOpenDialog(Window* owner, const std::string& filter, std::string& path) override {
     wxString wildcard = ToWx(filter);
     while (wildcard.EndsWith("|")) wildcard.RemoveLast();  // the filters end with "||"
-    wxFileDialog dialog(NativeOf(owner), wxFileSelectorPromptStr, wxEmptyString, ToWx(path),
+    // File names go in and out as the file system's bytes: converted to the dialogs' code page, a
+    // name that is not ASCII would name no file any more.
+    wxFileDialog dialog(NativeOf(owner), wxFileSelectorPromptStr, wxEmptyString, FileNameToWx(path),
                         wildcard.empty() ? wxString(wxFileSelectorDefaultWildcardStr) : wildcard,
                         wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) return false;
-    path = FromWx(dialog.GetPath());
+    path = FileNameFromWx(dialog.GetPath());
     return true;
   }
 
   bool FolderDialog(Window* owner, const std::string& title, std::string& path) override {
-    wxDirDialog dialog(NativeOf(owner), ToWx(title), ToWx(path), wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+    wxDirDialog dialog(NativeOf(owner), ToWx(title), FileNameToWx(path), wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) return false;
-    path = FromWx(dialog.GetPath());
+    path = FileNameFromWx(dialog.GetPath());
     return true;
   }
 
@@ -847,8 +947,9 @@ class WxToolkit : public Toolkit {
     look.highlight = FromWxColour(wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHT));
     look.highlightText = FromWxColour(wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHTTEXT));
     look.grayText = FromWxColour(wxSystemSettings::GetColour(wxSYS_COLOUR_GRAYTEXT));
-    look.scrollBarWidth = wxSystemSettings::GetMetric(wxSYS_VSCROLL_X);
-    if (look.scrollBarWidth <= 0) look.scrollBarWidth = 16;
+    // A custom window's scroll bar is its own, outside its client area: the rows take the whole
+    // client width, with no strip left for a bar drawn inside.
+    look.scrollBarWidth = 0;
     return look;
   }
 

@@ -1,6 +1,7 @@
 #include "XInput.h"
 
 #include <X11/Xlib.h>
+#include <X11/XKBlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -89,6 +90,17 @@ void XInput::Click(int x, int y) {
   Pause();
 }
 
+void XInput::Wheel(int x, int y, int notches) {
+  MoveTo(x, y);
+  const unsigned button = notches > 0 ? 5 : 4;  // X's wheel buttons: 4 up, 5 down
+  for (int i = 0; i < (notches > 0 ? notches : -notches); ++i) {
+    XTestFakeButtonEvent(D(mDisplay), button, True, CurrentTime);
+    XTestFakeButtonEvent(D(mDisplay), button, False, CurrentTime);
+  }
+  XFlush(D(mDisplay));
+  Pause();
+}
+
 void XInput::Key(const char* name) {
   const KeyCode code = XKeysymToKeycode(D(mDisplay), XStringToKeysym(name));
   XTestFakeKeyEvent(D(mDisplay), code, True, CurrentTime);
@@ -98,9 +110,30 @@ void XInput::Key(const char* name) {
 }
 
 void XInput::Type(const std::string& text) {
-  for (char c : text) {
-    const char name[2] = {c, '\0'};
-    Key(name);
+  Display* display = D(mDisplay);
+  int lowest = 0, highest = 0;
+  XDisplayKeycodes(display, &lowest, &highest);
+  for (std::size_t i = 0; i < text.size();) {
+    // The character (UTF-8) and its keysym: Latin-1 keysyms are the code points, others are marked.
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : 4;
+    unsigned long point = length == 1 ? lead : lead & (0x3F >> (length - 1));
+    for (std::size_t k = 1; k < length && i + k < text.size(); ++k) point = (point << 6) | (text[i + k] & 0x3F);
+    i += length;
+    const KeySym symbol = point < 0x100 ? point : 0x01000000 | point;
+    KeyCode code = XKeysymToKeycode(display, symbol);
+    if (code == 0 || XkbKeycodeToKeysym(display, code, 0, 0) != symbol) {
+      // Not on a key without Shift: the highest key code (free on a virtual server) gets it.
+      KeySym both[2] = {symbol, symbol};
+      code = static_cast<KeyCode>(highest);
+      XChangeKeyboardMapping(display, code, 2, both, 1);
+      XSync(display, False);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the clients take up the new map
+    }
+    XTestFakeKeyEvent(display, code, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, False, CurrentTime);
+    XFlush(display);
+    Pause();
   }
 }
 

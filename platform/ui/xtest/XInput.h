@@ -26,6 +26,8 @@ class XInput {
   bool WaitForWindow(const std::string& title, int timeoutMs, ScreenRect* rect);
   void MoveTo(int x, int y);
   void Click(int x, int y);
+  // The wheel turned by `notches` over (x, y): positive turns it towards the user (scrolls down).
+  void Wheel(int x, int y, int notches);
   // A key by its X name ("Return", "Tab", "space", "Escape"), and ASCII text key by key.
   void Key(const char* name);
   void Type(const std::string& text);
