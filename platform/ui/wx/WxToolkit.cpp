@@ -16,6 +16,7 @@
 #include <wx/popupwin.h>
 #include <wx/renderer.h>
 #include <wx/settings.h>
+#include <wx/spinbutt.h>
 #include <wx/timectrl.h>
 #include <wx/wx.h>
 
@@ -73,6 +74,24 @@ wxDateTime ToWxDate(const DateTime& value) {
                     value.year, static_cast<wxDateTime::wxDateTime_t>(value.hour),
                     static_cast<wxDateTime::wxDateTime_t>(value.minute),
                     static_cast<wxDateTime::wxDateTime_t>(value.second));
+}
+
+// GTK's time picker (a text field and a spin button) needs more room than a template made for a
+// native one gives it: widened to show the whole time, the window with it.
+void ShowWholeTime(wxTimePickerCtrl& time, wxWindow& window) {
+  const wxRect place = time.GetRect();
+  // Its own best size leaves the text a sliver beside GTK's wide -/+ buttons: the time's text
+  // with the entry's margins, and the buttons beside it.
+  int best = time.GetTextExtent("88:88:88").GetWidth() + 24;
+  for (wxWindow* part : time.GetChildren()) {
+    if (dynamic_cast<wxSpinButton*>(part) != nullptr) best += part->GetBestSize().GetWidth();
+  }
+  best = std::max(best, time.GetBestSize().GetWidth());
+  if (best <= place.GetWidth()) return;
+  time.SetSize(best, place.GetHeight());
+  const wxSize client = window.GetClientSize();
+  const int overflow = place.GetLeft() + best + 4 - client.GetWidth();
+  if (overflow > 0) window.SetClientSize(wxSize(client.GetWidth() + overflow, client.GetHeight()));
 }
 
 class WxWindow;
@@ -158,6 +177,9 @@ class WxWindow : public Window {
   }
   bool SetWindowPos(const Rect& rect) override {
     mWindow->SetSize(rect.left, rect.top, rect.Width(), rect.Height());
+    if (auto* time = dynamic_cast<wxTimePickerCtrl*>(mWindow); time != nullptr && mWindow->GetParent() != nullptr) {
+      ShowWholeTime(*time, *mWindow->GetParent());
+    }
     Rewrap();
     return true;
   }
@@ -681,24 +703,10 @@ class WxToolkit : public Toolkit {
       if (Window* control = CreateControl(item.className, item.caption, item.style, item.exStyle, units, &self, item.id)) {
         if (self.GetFont() != nullptr) control->SetFont(*self.GetFont());
         control->SetWindowPos(MapDialogRect(self, units));
-        if (auto* time = dynamic_cast<wxTimePickerCtrl*>(static_cast<WxWindow*>(control)->Native())) {
-          ShowWholeTime(*time, *self.Native());
-        }
       }
     }
   }
 
-  // GTK's time picker (a text field and a spin button) needs more room than a template made for a
-  // native one gives it: widened to show the whole time, the window with it.
-  static void ShowWholeTime(wxTimePickerCtrl& time, wxWindow& window) {
-    const wxRect place = time.GetRect();
-    const int best = time.GetBestSize().GetWidth();
-    if (best <= place.GetWidth()) return;
-    time.SetSize(best, place.GetHeight());
-    const wxSize client = window.GetClientSize();
-    const int overflow = place.GetLeft() + best + 4 - client.GetWidth();
-    if (overflow > 0) window.SetClientSize(wxSize(client.GetWidth() + overflow, client.GetHeight()));
-  }
 
   // A property page: a panel in the parent, its controls, and the messages a dialog gets.
   intptr_t ChildFromTemplate(const DialogTemplate& layout, WxWindow& owner, MessageHandler& handler) {
