@@ -178,7 +178,7 @@ TEST_F(GevCameras, LineCounterModeAssemblesChunksAndTheEjectorFollowsTheCounter)
   daq::VirtualCard* card = daq::FindCard(0);
   ASSERT_NE(card, nullptr);
   // Two-line chunks at a pace that the sanitizer builds keep up with: none may be lost.
-  ASSERT_EQ(driver.setProperty(0, 0, "AcquisitionLineRateAbs", 1000), 1) << HostLog::Messages();
+  ASSERT_EQ(driver.setProperty(0, 0, "AcquisitionLineRateAbs", 500), 1) << HostLog::Messages();
   ASSERT_EQ(driver.setProperty(0, 0, "EjectorLine 3 0000AA0F 1", 0), 1) << HostLog::Messages();
   ASSERT_EQ(driver.setProperty(0, 0, "continuous", 1), 1);
   ASSERT_TRUE(WaitFor(gCompleted[0], 6)) << HostLog::Messages();
