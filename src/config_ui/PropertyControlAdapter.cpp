@@ -110,8 +110,7 @@ void PropertyControlAdapterInt<T>::ReadValueFromItem(Param_& parameter, CPropert
   int64_t value = 0;
   Read(grid.GetItemValue(item, value), parameter);
   if (value < static_cast<int64_t>(std::numeric_limits<T>::min()) ||
-      (std::numeric_limits<T>::max() <= std::numeric_limits<int64_t>::max() &&
-       value > static_cast<int64_t>(std::numeric_limits<T>::max()))) {
+      value > static_cast<int64_t>(std::numeric_limits<T>::max())) {
     WriteValueToItem(parameter, grid, item);
     throw RefusedInput(Label(parameter) + ": " + std::to_string(value) + " is not a valid value (" +
                        std::to_string(std::numeric_limits<T>::min()) + " to " +

@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -34,7 +33,7 @@ LivenessProbe::LivenessProbe(const std::string& address, const std::atomic<uint6
       connect(mSocket, reinterpret_cast<const sockaddr*>(&device), sizeof device) != 0) {
     return;
   }
-  mThread = std::thread(&LivenessProbe::Run, this);
+  mThread.Start("korvex-probe", [this] { Run(); });
 }
 
 LivenessProbe::~LivenessProbe() {
@@ -43,13 +42,12 @@ LivenessProbe::~LivenessProbe() {
     const uint64_t one = 1;
     (void)!write(mWake, &one, sizeof one);
   }
-  if (mThread.joinable()) mThread.join();
+  mThread.Join();
   if (mSocket >= 0) close(mSocket);
   if (mWake >= 0) close(mWake);
 }
 
 void LivenessProbe::Run() {
-  pthread_setname_np(pthread_self(), "korvex-probe");
   // One wake-up a period: the answer to the read sent at the last one is looked for now, without
   // waking for it when it came.
   int misses = 0;

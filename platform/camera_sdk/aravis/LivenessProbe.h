@@ -14,7 +14,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <thread>
+
+#include "os/Thread.h"
 
 namespace Pylon {
 namespace Aravis {
@@ -42,7 +43,7 @@ class LivenessProbe {
   int mSocket = -1;
   int mWake = -1;  // an eventfd that ends a wait at once
   std::atomic<bool> mStop{false};
-  std::thread mThread;
+  os::Thread mThread;
 };
 
 }  // namespace Aravis

@@ -707,7 +707,6 @@ class WxToolkit : public Toolkit {
     }
   }
 
-
   // A property page: a panel in the parent, its controls, and the messages a dialog gets.
   intptr_t ChildFromTemplate(const DialogTemplate& layout, WxWindow& owner, MessageHandler& handler) {
     auto* panel = new wxPanel(owner.Native(), wxID_ANY);

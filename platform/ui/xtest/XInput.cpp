@@ -41,6 +41,14 @@ Window Find(Display* display, Window window, const std::string& title) {
 
 void Pause() { std::this_thread::sleep_for(std::chrono::milliseconds(30)); }
 
+// A key pressed and let go, and the time the client takes to see it.
+void Press(Display* display, KeyCode code) {
+  XTestFakeKeyEvent(display, code, True, CurrentTime);
+  XTestFakeKeyEvent(display, code, False, CurrentTime);
+  XFlush(display);
+  Pause();
+}
+
 }  // namespace
 
 XInput::XInput() {
@@ -102,11 +110,7 @@ void XInput::Wheel(int x, int y, int notches) {
 }
 
 void XInput::Key(const char* name) {
-  const KeyCode code = XKeysymToKeycode(D(mDisplay), XStringToKeysym(name));
-  XTestFakeKeyEvent(D(mDisplay), code, True, CurrentTime);
-  XTestFakeKeyEvent(D(mDisplay), code, False, CurrentTime);
-  XFlush(D(mDisplay));
-  Pause();
+  Press(D(mDisplay), XKeysymToKeycode(D(mDisplay), XStringToKeysym(name)));
 }
 
 void XInput::Type(const std::string& text) {
@@ -130,10 +134,7 @@ void XInput::Type(const std::string& text) {
       XSync(display, False);
       std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the clients take up the new map
     }
-    XTestFakeKeyEvent(display, code, True, CurrentTime);
-    XTestFakeKeyEvent(display, code, False, CurrentTime);
-    XFlush(display);
-    Pause();
+    Press(display, code);
   }
 }
 
