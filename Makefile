@@ -2,7 +2,7 @@
 PRESET ?= default
 JOBS ?= 2
 
-.PHONY: setup build demo test bench asan tsan fuzz soak gallery pictures install package install-check clean
+.PHONY: setup build demo test bench asan tsan fuzz soak gallery pictures install package install-check windows windows-test clean
 
 setup:
 	@bash scripts/setup.sh
@@ -30,6 +30,17 @@ demo: build
 
 test: build
 	ctest --preset $(PRESET) -j $(JOBS)
+
+# The 32-bit Windows DLL and its companions, built with MinGW-w64 into build/windows/bin, and its
+# export table checked.
+windows: setup
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows -j $(JOBS)
+	bash scripts/dll-exports.sh build/windows/bin/KorvexEjector.dll
+
+# The Windows suite under Wine (see scripts/windows-test.sh for which build it runs).
+windows-test: windows
+	JOBS=$(JOBS) bash scripts/windows-test.sh
 
 # Installs into PREFIX (default /usr/local); DESTDIR stages it, as usual.
 PREFIX ?= /usr/local

@@ -33,59 +33,65 @@
 extern "C" {
 #endif
 
-#if defined(KORVEX_BUILDING_DRIVER)
+#if defined(KORVEX_BUILDING_DRIVER) && !defined(_WIN32)
 #define KORVEX_EXPORT __attribute__((visibility("default")))
 #else
-#define KORVEX_EXPORT
+#define KORVEX_EXPORT /* the Windows DLL exports by its module-definition file */
+#endif
+/* The C calling convention, also for a Windows host whose compiler defaults to another. */
+#if defined(_WIN32)
+#define KORVEX_CALL __cdecl
+#else
+#define KORVEX_CALL
 #endif
 
 /* Receives every log line, in two calls: first the time stamp text, then the message text. */
-typedef void (*DebugMessageProc)(const char* text);
+typedef void (KORVEX_CALL *DebugMessageProc)(const char* text);
 /* Called on the driver's grab thread when an image can be read with getCVLGrabRow. */
-typedef void (*CompleteCallback)(int grabberNo, int portNo);
+typedef void (KORVEX_CALL *CompleteCallback)(int grabberNo, int portNo);
 /* Called on the driver's ejector thread, with name "EjectorLine" and the line number as value. */
-typedef void (*CommandCallback)(int grabberNo, int portNo, const char* name, const char* value);
+typedef void (KORVEX_CALL *CommandCallback)(int grabberNo, int portNo, const char* name, const char* value);
 
 /* Nestable: only the first call starts the driver, only the matching last finalize stops it (and
  * waits for calls and callbacks in progress on other threads). Refused inside a callback. */
-KORVEX_EXPORT int initialize(const char* systemPath, DebugMessageProc proc);
-KORVEX_EXPORT int finalize(void);
+KORVEX_EXPORT int KORVEX_CALL initialize(const char* systemPath, DebugMessageProc proc);
+KORVEX_EXPORT int KORVEX_CALL finalize(void);
 /* Directory of the log file and of the configuration file Korvex.ini. 0 when null or empty. */
-KORVEX_EXPORT int setSystemPath(const char* path);
-KORVEX_EXPORT void setDebugMsgProc(DebugMessageProc proc);
+KORVEX_EXPORT int KORVEX_CALL setSystemPath(const char* path);
+KORVEX_EXPORT void KORVEX_CALL setDebugMsgProc(DebugMessageProc proc);
 
 /* Modal configuration dialog; parentWindow is the host's window (0 for none).
  * Returns 0 when the user confirmed and the settings were stored, 1 when cancelled or refused,
  * and 0 when no camera has that name. */
-KORVEX_EXPORT int configureCamera(unsigned parentWindow, const char* cameraName);
+KORVEX_EXPORT int KORVEX_CALL configureCamera(unsigned parentWindow, const char* cameraName);
 
 /* imageSize points to two ints that receive the image width and height the host will read. */
-KORVEX_EXPORT int openCVLPort(int grabberNo, int portNo, const char* cameraName, int* imageSize);
+KORVEX_EXPORT int KORVEX_CALL openCVLPort(int grabberNo, int portNo, const char* cameraName, int* imageSize);
 /* Stops the port's grab and closes its camera; returns without waiting for a completion callback in
  * progress (its later row reads get 0), after the ejector's current line if the camera drives it. */
-KORVEX_EXPORT void closeCVLPort(int grabberNo, int portNo);
-KORVEX_EXPORT int doCVLGrab(int grabberNo, int portNo);
+KORVEX_EXPORT void KORVEX_CALL closeCVLPort(int grabberNo, int portNo);
+KORVEX_EXPORT int KORVEX_CALL doCVLGrab(int grabberNo, int portNo);
 /* Copies one row of the completed image to destination. Columns are inclusive pixel indices. */
-KORVEX_EXPORT int getCVLGrabRow(int grabberNo, int portNo, void* destination, int row, int firstColumn,
+KORVEX_EXPORT int KORVEX_CALL getCVLGrabRow(int grabberNo, int portNo, void* destination, int row, int firstColumn,
                                 int lastColumn);
 
-KORVEX_EXPORT int setCompleteCallback(int grabberNo, int portNo, CompleteCallback cb);
-KORVEX_EXPORT int setCmdCallback(int grabberNo, int portNo, CommandCallback cb);
+KORVEX_EXPORT int KORVEX_CALL setCompleteCallback(int grabberNo, int portNo, CompleteCallback cb);
+KORVEX_EXPORT int KORVEX_CALL setCmdCallback(int grabberNo, int portNo, CommandCallback cb);
 /* Text commands for the I/O card; the answer is written to result, at most resultSize - 1 characters
  * and a terminator. */
-KORVEX_EXPORT int execCmd(int grabberNo, int portNo, const char* command, const char* arguments, char* result,
+KORVEX_EXPORT int KORVEX_CALL execCmd(int grabberNo, int portNo, const char* command, const char* arguments, char* result,
                           int resultSize);
 
-KORVEX_EXPORT int getProperty(int grabberNo, int portNo, const char* property, int* value);
-KORVEX_EXPORT int setProperty(int grabberNo, int portNo, const char* property, int value);
-KORVEX_EXPORT int getPropertyRange(int grabberNo, int portNo, const char* property, int* minimum, int* maximum);
+KORVEX_EXPORT int KORVEX_CALL getProperty(int grabberNo, int portNo, const char* property, int* value);
+KORVEX_EXPORT int KORVEX_CALL setProperty(int grabberNo, int portNo, const char* property, int value);
+KORVEX_EXPORT int KORVEX_CALL getPropertyRange(int grabberNo, int portNo, const char* property, int* minimum, int* maximum);
 
 /* Names of the supported cameras found, ending with a null pointer. Owned by the driver; the same
  * array on every call, valid until the last finalize. */
-KORVEX_EXPORT char** getCVLCameraConfigNames(void);
-KORVEX_EXPORT int getCVLMaxNoOfGrabbers(void);
-KORVEX_EXPORT int getCVLMaxNoOfPorts(void);
-KORVEX_EXPORT int getCVLNoOfSupportedCameras(void);
+KORVEX_EXPORT char** KORVEX_CALL getCVLCameraConfigNames(void);
+KORVEX_EXPORT int KORVEX_CALL getCVLMaxNoOfGrabbers(void);
+KORVEX_EXPORT int KORVEX_CALL getCVLMaxNoOfPorts(void);
+KORVEX_EXPORT int KORVEX_CALL getCVLNoOfSupportedCameras(void);
 
 #ifdef __cplusplus
 }

@@ -8,6 +8,7 @@
 #include "Device.h"
 #include "Network.h"
 #include "os/DynamicLibrary.h"
+#include "os/Path.h"
 
 namespace Pylon {
 namespace Virtual {
@@ -19,13 +20,20 @@ namespace {
 // The Aravis module beside this library, loaded once and kept: GLib's types cannot be registered
 // twice in one process, so it stays until the process ends.
 ITransportLayer* CreateGigEVisionTransportLayer() {
+#if defined(_WIN32)
+  // Real cameras on Windows come through a vendor's SDK, which this build does not have.
+  std::fprintf(stderr, "camera SDK: this Windows build reaches no GigE Vision camera; KORVEX_TRANSPORT=virtual "
+                       "selects the virtual network\n");
+  return nullptr;
+#endif
   static std::mutex lock;
   static os::DynamicLibrary module;
   static ITransportLayer* (*create)() = nullptr;
   std::lock_guard<std::mutex> guard(lock);
   if (create == nullptr) {
-    const std::string path = os::ModuleDirectory(reinterpret_cast<const void*>(&CreateGigEVisionTransportLayer)) +
-                             "/libKorvexCameraSdkAravis.so";
+    const std::string path = os::JoinPath(
+        os::ModuleDirectory(reinterpret_cast<const void*>(&CreateGigEVisionTransportLayer)),
+        KORVEX_LIBRARY_FILE("KorvexCameraSdkAravis"));
     if (!module.Open(path, true)) {
       std::fprintf(stderr, "camera SDK: the GigE Vision backend %s cannot be loaded: %s\n", path.c_str(),
                    module.Error().c_str());

@@ -3,9 +3,11 @@
 // A Set with nobody waiting stays set until the next Wait takes it.
 // Any thread may call any member.
 
-#include <condition_variable>
 #include <cstdint>
+#if !defined(_WIN32)
+#include <condition_variable>
 #include <mutex>
+#endif
 
 namespace os {
 
@@ -13,7 +15,8 @@ constexpr uint32_t kInfinite = 0xFFFFFFFFu;
 
 class AutoResetEvent {
  public:
-  explicit AutoResetEvent(bool initiallySet = false) : mSet(initiallySet) {}
+  explicit AutoResetEvent(bool initiallySet = false);
+  ~AutoResetEvent();
   AutoResetEvent(const AutoResetEvent&) = delete;
   AutoResetEvent& operator=(const AutoResetEvent&) = delete;
 
@@ -24,9 +27,13 @@ class AutoResetEvent {
   bool IsSet() const;
 
  private:
+#if defined(_WIN32)
+  void* mEvent;  // the system's auto-reset event
+#else
   mutable std::mutex mMutex;  // guards mSet
   std::condition_variable mCondition;
   bool mSet;
+#endif
 };
 
 }  // namespace os

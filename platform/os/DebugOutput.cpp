@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "System.h"
+
 namespace os {
 
 namespace {
@@ -15,10 +17,11 @@ const char* Target() {
 
 }  // namespace
 
-bool DebugOutputAttached() { return Target() != nullptr; }
+bool DebugOutputAttached() { return SystemDebuggerAttached() || Target() != nullptr; }
 
 void OutputDebugString(const char* text) {
   if (text == nullptr) return;
+  SystemDebugOutput(text);
   const char* target = Target();
   if (target == nullptr) return;
   if (std::strcmp(target, "stderr") == 0) {

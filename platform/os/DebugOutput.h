@@ -1,7 +1,8 @@
 #pragma once
-// The debugger output. Linux has no system-wide debug channel, so the environment variable
-// KORVEX_DEBUG_OUTPUT chooses where the text goes: a file path (appended to), "stderr", or, when
-// unset or empty, nowhere. It is read on every call, so a process may redirect it at any time.
+// The debugger output: on Windows the system's (OutputDebugStringA). Linux has no system-wide debug
+// channel, so on both the environment variable KORVEX_DEBUG_OUTPUT chooses where (a copy of) the
+// text goes: a file path (appended to), "stderr", or, when unset or empty, nowhere. It is read on
+// every call, so a process may redirect it at any time.
 
 namespace os {
 

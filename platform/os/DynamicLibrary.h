@@ -3,6 +3,13 @@
 
 #include <string>
 
+// A library's file name on this system: "libName.so" on Linux, "Name.dll" on Windows.
+#if defined(_WIN32)
+#define KORVEX_LIBRARY_FILE(name) name ".dll"
+#else
+#define KORVEX_LIBRARY_FILE(name) "lib" name ".so"
+#endif
+
 namespace os {
 
 class DynamicLibrary {

@@ -1,12 +1,16 @@
 #pragma once
-// File paths. The original platform joins directories with '\'; here it is '/', or the backslash
-// would end up inside a file name.
+// File paths: joined with '\' on Windows, with '/' elsewhere (where a backslash would end up
+// inside a file name).
 
 #include <string>
 
 namespace os {
 
+#if defined(_WIN32)
+constexpr char kPathSeparator = '\\';
+#else
 constexpr char kPathSeparator = '/';
+#endif
 
 // directory + separator + name, used unchanged otherwise (a directory ending in a separator gets a second one,
 // which the file system ignores).

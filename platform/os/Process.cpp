@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+#else
 // The C++ ABI's registration with the library that calls it: the function runs when that library
 // is unloaded, or at exit. Plain atexit would do the same, but a sanitizer's interceptor of it
 // registers for the exit only.
@@ -14,8 +16,16 @@ namespace os {
 
 #if defined(_WIN32)
 
-// In a DLL, atexit registers with the DLL: its functions run when it is unloaded, or at exit.
-bool AtExit(void (*function)()) { return function != nullptr && std::atexit(function) == 0; }
+// A DLL cannot stop its threads while it is unloaded (a thread ends only under the loader's lock,
+// which the unloading holds), and at exit the system ends every other thread before a DLL's exit
+// functions run. So the DLL that holds `function` stays loaded for good, and nothing is left to
+// stop at exit: the function is not registered.
+bool AtExit(void (*function)()) {
+  HMODULE module = nullptr;
+  return function != nullptr &&
+         GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                            reinterpret_cast<LPCSTR>(reinterpret_cast<void*>(function)), &module) != FALSE;
+}
 
 #else
 

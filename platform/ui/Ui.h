@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "os/DynamicLibrary.h"
+
 namespace ui {
 
 struct Point {
@@ -307,7 +309,7 @@ extern "C" {
 typedef UiModule* (*UiModuleEntry)();
 }
 constexpr const char* kUiModuleEntry = "KorvexUiModule";
-constexpr const char* kUiModuleFile = "libKorvexEjectorUi.so";
+constexpr const char* kUiModuleFile = KORVEX_LIBRARY_FILE("KorvexEjectorUi");
 
 // Loads the module on first use: KORVEX_UI_MODULE names the file, else it is looked for beside the
 // library that holds this code, then on the library path. Null (and a reason) when it cannot be

@@ -67,6 +67,8 @@ void CameraWaitThread::LetGoOf(Camera* camera) {
 void CameraWaitThread::AddWaitCameras(Pylon::WaitObjects& waitSet, std::vector<Camera*>& cameraOfIndex) {
   Log(4, "CameraWaitThread::AddWaitCameras: entering");
   std::lock_guard<std::mutex> guard(mLock);
+  // Two events and at most one object per port (20): well inside the 64 objects one Windows wait
+  // takes.
   for (Camera* camera : mWaitList) {
     waitSet.Add(camera->GetStreamGrabber()->GetWaitObject());
     cameraOfIndex.push_back(camera);

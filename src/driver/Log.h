@@ -8,6 +8,7 @@
 // caller may log while holding its own.
 
 #include <cstddef>
+#include <cstdint>
 
 #include "driver/DriverState.h"
 #include "os/DebugOutput.h"
@@ -43,7 +44,7 @@ extern inline __attribute__((always_inline, gnu_inline, format(printf, 2, 3))) v
 
 // An object's address for a "%x" argument, as the log lines print buffers and handles.
 inline unsigned LogAddress(const void* address) {
-  return static_cast<unsigned>(reinterpret_cast<unsigned long>(address));
+  return static_cast<unsigned>(reinterpret_cast<uintptr_t>(address));
 }
 
 // For a "%s" argument that may be null.

@@ -53,11 +53,12 @@ bool LoadLibrary(Layer& layer) {
     opened = layer.library.Open(chosen);
   } else {
     const std::string beside = os::ModuleDirectory(reinterpret_cast<const void*>(&TheLayer));
-    tried = beside.empty() ? std::string() : os::JoinPath(beside, "libBioDaq.so");
+    constexpr const char* kFile = KORVEX_LIBRARY_FILE("BioDaq");
+    tried = beside.empty() ? std::string() : os::JoinPath(beside, kFile);
     opened = !tried.empty() && layer.library.Open(tried);
     if (!opened) {
-      tried += tried.empty() ? "libBioDaq.so" : " or libBioDaq.so on the library path";
-      opened = layer.library.Open("libBioDaq.so");
+      tried += tried.empty() ? std::string(kFile) : std::string(" or ") + kFile + " on the library path";
+      opened = layer.library.Open(kFile);
     }
   }
   if (!opened) {

@@ -22,7 +22,7 @@ std::atomic<int>& gCompleted = GrabFixture::Completed();
 
 TEST_F(Acquisition, FrameModeDeliversTheRampWithOverlapFromThePreviousFrame) {
   Settings("Mono", "Width=16\nHeight=4\nOverlappedLines=2\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 3, "Mono", size), 1) << HostLog::Messages();
   EXPECT_EQ(size[0], 16);
@@ -50,7 +50,7 @@ TEST_F(Acquisition, FrameModeDeliversTheRampWithOverlapFromThePreviousFrame) {
 // one, so the host still gets its one image and one callback.
 TEST_F(Acquisition, TheFirstSingleGrabWithOverlapBringsItsImage) {
   Settings("Mono", "Width=16\nHeight=4\nOverlappedLines=2\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1) << HostLog::Messages();
   ASSERT_EQ(driver.setCompleteCallback(0, 0, &GrabFixture::OnComplete), 1);
@@ -86,7 +86,7 @@ TEST_F(Acquisition, SingleGrabsOneAfterAnotherFollowTheCamerasPaceInBothModes) {
   Network("FreeRunning=1\nLineRate=48000\n", "FreeRunning=1\nLineRate=20000\n");
   Settings("Mono", "Width=64\nHeight=512\n");
   Settings("Colour", "Width=64\nHeight=8\nLineGrabbingMode=1\nLineCounterResolution=2\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   gSingleDriver = &driver;
   for (int port : {0, 1}) {
     int size[2] = {0, 0};
@@ -120,7 +120,7 @@ TEST_F(Acquisition, ACameraStreamsWithoutLossWhileAnotherSingleGrabs) {
   Network("FreeRunning=1\nLineRate=48000\n", "FreeRunning=1\nLineRate=20000\n");
   Settings("Mono", "Width=64\nHeight=512\n");
   Settings("Colour", "Width=64\nHeight=512\nLineGrabbingMode=1\nLineCounterResolution=64\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   gSingleDriver = &driver;
   int size[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1) << HostLog::Messages();
@@ -145,7 +145,7 @@ TEST_F(Acquisition, ACameraStreamsWithoutLossWhileAnotherSingleGrabs) {
 
 TEST_F(Acquisition, SingleGrabAndDecimationOnTheColourCamera) {
   Settings("Colour", "Width=8\nHeight=2\nUseDecimation=1\nDecimation=1\nUseBGR=1\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 1, "Colour", size), 1) << HostLog::Messages();
   EXPECT_EQ(size[0], 4);
@@ -174,7 +174,7 @@ TEST_F(Acquisition, SingleGrabAndDecimationOnTheColourCamera) {
 
 TEST_F(Acquisition, BgrOverlapRowsOfTheFirstImageComeInTheSameByteOrderAsTheRest) {
   Settings("Colour", "Width=4\nHeight=2\nOverlappedLines=1\nUseBGR=1\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 1, "Colour", size), 1) << HostLog::Messages();
   driver.setCompleteCallback(0, 1, &GrabFixture::OnComplete);
@@ -196,7 +196,7 @@ TEST_F(Acquisition, BgrOverlapRowsOfTheFirstImageComeInTheSameByteOrderAsTheRest
 
 TEST_F(Acquisition, LineCounterModeAssemblesChunksWithDelayAndOverlapAndStampsTheCounter) {
   Settings("Mono", "Width=8\nHeight=4\nOverlappedLines=2\nLineGrabbingMode=1\nLineCounterResolution=2\nDelay=1\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1) << HostLog::Messages();
   EXPECT_EQ(size[1], 6);
@@ -228,7 +228,7 @@ TEST_F(Acquisition, LineCounterModeAssemblesChunksWithDelayAndOverlapAndStampsTh
 }
 
 TEST_F(Acquisition, CallsInTheWrongStateFailCleanly) {
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   EXPECT_EQ(driver.doCVLGrab(0, 5), 0) << "grab before open";
   ASSERT_EQ(driver.openCVLPort(0, 5, "Mono", size), 1);

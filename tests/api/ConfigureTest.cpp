@@ -45,8 +45,8 @@ class ConfigureFromTheHost : public GrabFixture {
 };
 
 TEST_F(ConfigureFromTheHost, WithoutTheModuleOrADisplayItAnswersOneAndSaysWhyAndWithThemTheUsersAnswer) {
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
-  setenv("KORVEX_UI_MODULE", (systemPath / "no-such-module.so").c_str(), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
+  setenv("KORVEX_UI_MODULE", (systemPath / "no-such-module.so").string().c_str(), 1);
   EXPECT_EQ(driver.configureCamera(0, "Mono"), 1);
   EXPECT_TRUE(HostLog::Contains("Camera::Configure: ERROR: cannot show the dialog, the window-system module is missing: "))
       << HostLog::Messages();
@@ -69,7 +69,7 @@ TEST_F(ConfigureFromTheHost, OkReplacesASetWhileItsCameraGrabsAndAnotherStreamsW
   Network("FreeRunning=1\nLineRate=20000\n", "FreeRunning=0\n");
   Settings("Mono", "Width=16\nHeight=8\nLineGrabbingMode=1\nLineCounterResolution=2\nEjectorControl=1\n");
   Settings("Colour", "Width=16\nHeight=4\nUseBGR=1\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int mono[2] = {0, 0}, colour[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", mono), 1) << HostLog::Messages();
   ASSERT_EQ(driver.openCVLPort(0, 1, "Colour", colour), 1) << HostLog::Messages();

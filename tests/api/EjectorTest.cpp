@@ -53,7 +53,7 @@ class EjectorInStep : public GrabFixture {
 
 TEST_F(EjectorInStep, EveryCounterStepWritesItsLineAndACommandWithCallbackReachesTheHost) {
   Settings("Mono", "Width=16\nHeight=2\nLineGrabbingMode=1\nLineCounterResolution=2\nEjectorControl=1\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1) << HostLog::Messages();
   EXPECT_TRUE(HostLog::Contains("Initializing ejector on device=0 with Adsapi library\n")) << HostLog::Messages();
@@ -90,7 +90,7 @@ TEST_F(EjectorInStep, EveryCounterStepWritesItsLineAndACommandWithCallbackReache
 TEST_F(EjectorInStep, ClosingWhileTheCounterRunsEndsTheEjectorCleanly) {
   Network("FreeRunning=1\nLineRate=100000\n", "FreeRunning=0\n");
   Settings("Mono", "Width=16\nHeight=8\nLineGrabbingMode=1\nLineCounterResolution=2\nEjectorControl=1\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1) << HostLog::Messages();
   gDriver = &driver;
@@ -118,7 +118,7 @@ TEST_F(EjectorInStep, AMissingCardLibraryFailsTheOpenAndLeavesThePortClosed) {
   setenv("KORVEX_BIODAQ", "/nonexistent/libBioDaq.so", 1);
   Settings("General", "AdvantechLibrary=BioDAQ\n");
   Settings("Mono", "Width=16\nHeight=2\nLineGrabbingMode=1\nLineCounterResolution=2\nEjectorControl=1\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   EXPECT_EQ(driver.openCVLPort(0, 0, "Mono", size), 0);
   EXPECT_TRUE(HostLog::Contains("AdvantechDevice_bdaq::Open device: ERROR: -536870895\n")) << HostLog::Messages();
@@ -132,7 +132,7 @@ TEST_F(EjectorInStep, HostCommandsReadAndWriteTheCardThroughTheEjector) {
   Settings("General", "LogLevel=2\n");
   Settings("Mono", "Width=16\nHeight=2\nLineGrabbingMode=1\nLineCounterResolution=2\nEjectorControl=1\n");
   Settings("Colour", "Width=8\nHeight=2\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1) << HostLog::Messages();
   ASSERT_EQ(driver.openCVLPort(0, 1, "Colour", size), 1);
@@ -186,7 +186,7 @@ TEST_F(EjectorInStep, ControlMovesToTheCameraOpenedLastAndSurvivesTheOtherClosin
   const std::string lineMode = "Height=8\nLineGrabbingMode=1\nLineCounterResolution=2\nEjectorControl=1\n";
   Settings("Mono", "Width=16\n" + lineMode);
   Settings("Colour", "Width=8\n" + lineMode);
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   gDriver = &driver;
   gRows = 8;
@@ -242,7 +242,7 @@ void ReadImageAndPort(int grabber, int port) {
 TEST_F(EjectorInStep, CallbacksMayCallTheDriverWhileTheHostWritesTheCard) {
   Network("FreeRunning=1\nLineRate=100000\n", "FreeRunning=0\n");
   Settings("Mono", "Width=16\nHeight=8\nLineGrabbingMode=1\nLineCounterResolution=2\nEjectorControl=1\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1) << HostLog::Messages();
   gDriver = &driver;
@@ -273,7 +273,7 @@ void FinalizeFromCompletion(int, int) { gFinalizeResult = gDriver->finalize(); }
 
 TEST_F(EjectorInStep, CallbacksCannotCloseTheEjectorOrFinalizeFromTheDriversThreads) {
   Settings("Mono", "Width=16\nHeight=2\nLineGrabbingMode=1\nLineCounterResolution=2\nEjectorControl=1\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1) << HostLog::Messages();
   gDriver = &driver;

@@ -29,7 +29,7 @@ class FailuresReachTheHost : public GrabFixture {
 
 TEST_F(FailuresReachTheHost, AnAcquisitionThatDoesNotStartFailsTheGrabAndTheContinuousSwitch) {
   Settings("Mono", "Width=16\nHeight=4\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   ASSERT_EQ(Open(0, "Mono"), 1) << HostLog::Messages();
   ASSERT_TRUE(Pylon::Virtual::SetNodeFailure(0, "AcquisitionStart", "acquisition unit broken"));
   EXPECT_EQ(driver.doCVLGrab(0, 0), 0);
@@ -48,7 +48,7 @@ TEST_F(FailuresReachTheHost, AnAcquisitionThatDoesNotStartFailsTheGrabAndTheCont
 
 TEST_F(FailuresReachTheHost, RefusedValuesAreReportedAndChangeNothing) {
   Settings("Mono", "Width=16\nHeight=4\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   ASSERT_EQ(Open(0, "Mono"), 1) << HostLog::Messages();
   int gain = 0;
   ASSERT_EQ(driver.getProperty(0, 0, "Gain", &gain), 1);
@@ -73,8 +73,8 @@ TEST_F(FailuresReachTheHost, RefusedValuesAreReportedAndChangeNothing) {
 TEST_F(FailuresReachTheHost, SettingsThatCannotBeStoredMakeTheDialogAnswerOne) {
   setenv("KORVEX_UI_MODULE", KORVEX_HEADLESS_UI_MODULE, 1);
   setenv("KORVEX_HEADLESS_ANSWER", "ok", 1);
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
-  ASSERT_EQ(driver.setSystemPath((systemPath / "no" / "such" / "folder").c_str()), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.setSystemPath((systemPath / "no" / "such" / "folder").string().c_str()), 1);
   EXPECT_EQ(driver.configureCamera(0, "Mono"), 1);
   EXPECT_TRUE(HostLog::Contains("CameraParameters::Save: ERROR: could not write the configuration file "));
   EXPECT_TRUE(HostLog::Contains("Camera::Configure: ERROR: the settings are in use but were not stored\n"));
@@ -87,7 +87,7 @@ TEST_F(FailuresReachTheHost, ALookupTableThatCannotBeReadIsSwitchedOffWithTheRea
   std::ofstream(systemPath / "lut.csv") << "index;gamma\n0;5\n1\n";
   Settings("Mono", "Width=16\nHeight=4\nUse LUTtable=1\nLUTtable=" + (systemPath / "lut.csv").string() +
                        "\nLUTtableRow=gamma\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   ASSERT_EQ(Open(0, "Mono"), 1) << HostLog::Messages();
   EXPECT_TRUE(HostLog::Contains("(column 'gamma') cannot be loaded: line 3 has no value in the column; the table is off\n"))
       << HostLog::Messages();
@@ -102,7 +102,7 @@ TEST_F(FailuresReachTheHost, NegativeOverlapOrDelayInLineCounterModeFailsTheOpen
   for (const char* lines : {"OverlappedLines=-2\nDelay=0\n", "OverlappedLines=0\nDelay=-1\n"}) {
     std::filesystem::remove(systemPath / "Korvex.ini");
     Settings("Mono", std::string("Width=16\nHeight=4\nLineGrabbingMode=1\nLineCounterResolution=2\n") + lines);
-    ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+    ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
     EXPECT_EQ(Open(0, "Mono"), 0);
     EXPECT_TRUE(HostLog::Contains("cannot be negative in line counter mode, port: 0\n")) << HostLog::Messages();
     driver.finalize();
@@ -124,7 +124,7 @@ TEST_F(FailuresReachTheHost, ACommandForALineTheCatchUpHandledIsRefusedAsPassed)
   daq::ResetCards();
   gFailuresDriver = &driver;
   Settings("Mono", "Width=16\nHeight=2\nLineGrabbingMode=1\nLineCounterResolution=2\nEjectorControl=1\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   ASSERT_EQ(Open(0, "Mono"), 1) << HostLog::Messages();
   daq::VirtualCard* card = daq::FindCard(0);
   ASSERT_NE(card, nullptr);
@@ -168,7 +168,7 @@ namespace {
 // inspection".
 TEST_F(FailuresReachTheHost, ACloseEndsContinuousAcquisition) {
   Settings("Mono", "Width=16\nHeight=4\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   ASSERT_EQ(Open(0, "Mono"), 1);
   ASSERT_EQ(driver.setProperty(0, 0, "continuous", 1), 1);
   driver.closeCVLPort(0, 0);

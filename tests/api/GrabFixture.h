@@ -29,7 +29,7 @@ class GrabFixture : public ::testing::Test {
     std::filesystem::remove_all(systemPath);
     std::filesystem::create_directories(systemPath);
     Network("FreeRunning=0\n", "FreeRunning=0\n");
-    setenv("KORVEX_CAMERAS", (systemPath / "network.ini").c_str(), 1);
+    setenv("KORVEX_CAMERAS", (systemPath / "network.ini").string().c_str(), 1);
   }
   void TearDown() override {
     unsetenv("KORVEX_CAMERAS");

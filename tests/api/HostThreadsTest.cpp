@@ -4,8 +4,10 @@
 // finalize. Each scenario once crashed the host or lost its images.
 
 #include <gmock/gmock.h>
+#if !defined(_WIN32)
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -89,7 +91,7 @@ class ClosingDuringTheCallback : public HostThreads, public ::testing::WithParam
 
 TEST_P(ClosingDuringTheCallback, NeitherWaitsForTheCallbackNorFreesTheRowsItReads) {
   Settings(GetParam().camera, GetParam().settings);
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   ASSERT_EQ(Open(0, GetParam().camera), 1) << HostLog::Messages();
   gInCallback = gClosed = gCallbackSawClose = false;
   gRowsReadBeforeClose = gRowsReadAfterClose = 0;
@@ -124,7 +126,7 @@ TEST_F(HostThreads, PropertiesStayUsableWhileAnotherThreadConfirmsTheDialogAgain
   setenv("KORVEX_UI_MODULE", KORVEX_HEADLESS_UI_MODULE, 1);
   setenv("KORVEX_HEADLESS_ANSWER", "ok", 1);
   Settings("Mono", "Width=16\nHeight=4\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   ASSERT_EQ(Open(0, "Mono"), 1) << HostLog::Messages();
   std::atomic<bool> stop{false};
   std::atomic<int> failed{0};
@@ -161,7 +163,7 @@ std::string WriteByte(DriverLibrary& driver, int port) {
 TEST_F(HostThreads, TwoEjectorCamerasOpenedAtOnceShareOneEjector) {
   Settings("Mono", kEjectorCamera);
   Settings("Colour", kEjectorCamera);
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   for (int round = 0; round < 5; ++round) {
     std::atomic<int> opened{0};
     std::thread mono([&] { opened += Open(0, "Mono"); });
@@ -181,7 +183,7 @@ TEST_F(HostThreads, TwoEjectorCamerasOpenedAtOnceShareOneEjector) {
 TEST_F(HostThreads, ClosingTheEjectorCameraWhileAnotherOpensLeavesTheNewOneAWorkingEjector) {
   Settings("Mono", kEjectorCamera);
   Settings("Colour", kEjectorCamera);
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   for (int round = 0; round < 5; ++round) {
     ASSERT_EQ(Open(0, "Mono"), 1) << HostLog::Messages();
     std::thread closer([&] { driver.closeCVLPort(0, 0); });
@@ -205,7 +207,7 @@ TEST_F(HostThreads, AFailingOpenOfAnEjectorCameraFromACommandCallbackLeavesThePr
   Network("FreeRunning=0\n", "FreeRunning=0\nPayloadPadding=16\n");
   Settings("Mono", kEjectorCamera);
   Settings("Colour", kEjectorCamera);
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   ASSERT_EQ(Open(0, "Mono"), 1) << HostLog::Messages();
   gOpenFromCallback = -1;
   driver.setCmdCallback(0, 0, &OpenAnotherEjectorCamera);
@@ -235,7 +237,7 @@ void ReadImageAndCount(int grabber, int port) {
 
 TEST_F(HostThreads, ClosingTheEjectorCameraBehindASlowCardReturnsAtOnce) {
   Settings("Mono", kEjectorCamera);
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   ASSERT_EQ(Open(0, "Mono"), 1) << HostLog::Messages();
   daq::VirtualCard* card = daq::FindCard(0);
   ASSERT_NE(card, nullptr);
@@ -274,7 +276,7 @@ TEST_F(HostThreads, ClosingTheEjectorCameraBehindASlowCardReturnsAtOnce) {
 // ---- ports ---------------------------------------------------------------------------------------
 
 TEST_F(HostThreads, PortsOutsideTheHostsRangeAreRefused) {
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   for (int port : {-1, 20}) {
     int size[2] = {7, 7};
     EXPECT_EQ(driver.openCVLPort(0, port, "Mono", size), 0);
@@ -300,7 +302,7 @@ TEST_F(HostThreads, AFailedOpenLeavesItsPortFreeForTheNextCamera) {
   Network("FreeRunning=0\nPayloadPadding=16\n", "FreeRunning=0\n");
   Settings("Mono", "Width=16\nHeight=4\n");
   Settings("Colour", "Width=16\nHeight=4\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   EXPECT_EQ(Open(0, "Mono"), 0);
   ASSERT_EQ(Open(0, "Colour"), 1) << HostLog::Messages();
   int pixelSize = 0;
@@ -327,7 +329,7 @@ TEST_F(HostThreads, StrayCallsBeforeAndAfterTheDriverRunsFailAndUnloadingIsSafe)
     EXPECT_EQ(driver.getCVLNoOfSupportedCameras(), 0);
     EXPECT_EQ(driver.getCVLCameraConfigNames()[0], nullptr);
     if (round == 0) {
-      ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+      ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
       EXPECT_EQ(driver.getCVLNoOfSupportedCameras(), 2);
       ASSERT_EQ(driver.finalize(), 1);
     }
@@ -349,7 +351,7 @@ TEST_F(HostThreads, FinalizeWaitsForCallsInFlightOnOtherThreadsAndLaterCallsFail
   setenv("KORVEX_HEADLESS_ANSWER", "ok", 1);
   Network("FreeRunning=1\nLineRate=100000\n", "FreeRunning=0\n");
   Settings("Mono", "Width=16\nHeight=8\nLineGrabbingMode=1\nLineCounterResolution=2\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   ASSERT_EQ(Open(0, "Mono"), 1);
   driver.setCompleteCallback(0, 0, &ReadImage);
   driver.setProperty(0, 0, "continuous", 1);
@@ -396,7 +398,8 @@ TEST_F(HostThreads, FinalizeWaitsForCallsInFlightOnOtherThreadsAndLaterCallsFail
 }
 
 // A host that exits, or unloads the driver, while a camera streams with the ejector: the driver's
-// threads end before what they use goes.
+// threads end before what they use goes. (The exit runs in a child made by fork: Linux only.)
+#if !defined(_WIN32)
 TEST_F(HostThreads, ExitingWithoutFinalizeWhileTheEjectorRunsEndsCleanly) {
   Network("FreeRunning=1\nLineRate=100000\n", "FreeRunning=0\n");
   Settings("Mono", kEjectorCamera);
@@ -416,11 +419,14 @@ TEST_F(HostThreads, ExitingWithoutFinalizeWhileTheEjectorRunsEndsCleanly) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
   }
 }
+#endif
 
+// (Windows keeps a started driver's DLL loaded instead: it cannot stop threads while unloaded.)
+#if !defined(_WIN32)
 TEST_F(HostThreads, UnloadingTheDriverWhileTheEjectorRunsStopsItFirst) {
   Network("FreeRunning=1\nLineRate=100000\n", "FreeRunning=0\n");
   Settings("Mono", kEjectorCamera);
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   ASSERT_EQ(Open(0, "Mono"), 1) << HostLog::Messages();
   driver.setCompleteCallback(0, 0, &ReadImage);
   driver.setProperty(0, 0, "continuous", 1);
@@ -430,5 +436,6 @@ TEST_F(HostThreads, UnloadingTheDriverWhileTheEjectorRunsStopsItFirst) {
   EXPECT_EQ(Pylon::Virtual::IsAcquiring(0), false);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }
+#endif
 
 }  // namespace

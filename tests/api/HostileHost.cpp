@@ -447,7 +447,7 @@ int main(int argc, char** argv) {
   std::ofstream(folder / "Korvex.ini") << "[Mono]\nWidth=64\nHeight=16\nEjectorControl=1\n"
                                        << "[Colour]\nWidth=32\nHeight=8\nLineGrabbingMode=1\nLineCounterResolution=2\n"
                                        << "OverlappedLines=2\nEjectorControl=1\n";
-  setenv("KORVEX_CAMERAS", (folder / "network.ini").c_str(), 1);
+  setenv("KORVEX_CAMERAS", (folder / "network.ini").string().c_str(), 1);
   setenv("KORVEX_UI_MODULE", KORVEX_HEADLESS_UI_MODULE, 1);
   setenv("KORVEX_HEADLESS_ANSWER", "ok", 1);
   unsetenv("KORVEX_DAQ");

@@ -59,7 +59,7 @@ TEST_P(EndingAGrab, WhileTheCameraStreamsEndsCleanly) {
   gEnding = false;
   gRowsFailed = 0;
   gImagesRead = 0;
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1) << HostLog::Messages();
   gWidth = size[0];
@@ -98,7 +98,7 @@ using Faults = GrabFixture;
 
 TEST_F(Faults, AFailedFrameIsCountedAndLoggedAndItsBufferGoesBackToTheCamera) {
   Settings("Mono", "Width=16\nHeight=4\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1);
   driver.setCompleteCallback(0, 0, &GrabFixture::OnComplete);
@@ -127,7 +127,7 @@ TEST_F(Faults, AFailedFrameIsCountedAndLoggedAndItsBufferGoesBackToTheCamera) {
 
 TEST_F(Faults, ALostChunkStillStepsTheCounterSoTheStampsFollowTheBelt) {
   Settings("Mono", "Width=16\nHeight=4\nLineGrabbingMode=1\nLineCounterResolution=2\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1);
   driver.setCompleteCallback(0, 0, &GrabFixture::OnComplete);
@@ -157,7 +157,7 @@ TEST_F(Faults, ALostChunkStillStepsTheCounterSoTheStampsFollowTheBelt) {
 TEST_F(Faults, AnUnpluggedCameraIsReportedAtOnceItsGrabsEndAndItClosesCleanly) {
   Network("FreeRunning=1\nLineRate=100000\n", "FreeRunning=0\n");
   Settings("Mono", "Width=64\nHeight=32\nLineGrabbingMode=1\nLineCounterResolution=16\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1);
   driver.setCompleteCallback(0, 0, &GrabFixture::OnComplete);
@@ -183,7 +183,7 @@ TEST_F(Faults, AnUnpluggedCameraIsReportedAtOnceItsGrabsEndAndItClosesCleanly) {
 
 TEST_F(Faults, AnIdleCameraThatIsUnpluggedIsReportedByTheSdksNotice) {
   Settings("Mono", "Width=16\nHeight=4\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1);
   ASSERT_TRUE(Pylon::Virtual::Unplug(0));
@@ -197,7 +197,7 @@ TEST_F(Faults, AnIdleCameraThatIsUnpluggedIsReportedByTheSdksNotice) {
 
 TEST_F(Faults, AnSdkExceptionInsideOpenFailsTheOpenAndTheNextOpenWorks) {
   Settings("Mono", "Width=16\nHeight=4\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   ASSERT_TRUE(Pylon::Virtual::SetNodeFailure(0, "PixelFormat", "pixel format unit broken"));
   int size[2] = {0, 0};
   EXPECT_EQ(driver.openCVLPort(0, 0, "Mono", size), 0);
@@ -217,7 +217,7 @@ TEST_F(Faults, APayloadThatDiffersFromTheGeometryFailsTheOpenInBothModes) {
   Network("FreeRunning=0\nPayloadPadding=16\n", "FreeRunning=0\nPayloadPadding=16\n");
   Settings("Mono", "Width=16\nHeight=4\n");
   Settings("Colour", "Width=8\nHeight=4\nLineGrabbingMode=1\nLineCounterResolution=2\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   EXPECT_EQ(driver.openCVLPort(0, 0, "Mono", size), 0);
   EXPECT_TRUE(HostLog::Contains("Camera::Open: ERROR: Pylon reports different buffer size than expected, calculated "
@@ -242,7 +242,7 @@ TEST_F(Streams, TwoCamerasGrabAtOnceOnTwoPortsEachIntoItsOwnImages) {
   Settings("Colour", "Width=8\nHeight=2\n");
   gPortCallbacks[0] = 0;
   gPortCallbacks[1] = 0;
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int mono[2] = {0, 0}, colour[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", mono), 1);
   ASSERT_EQ(driver.openCVLPort(0, 1, "Colour", colour), 1);
@@ -275,7 +275,7 @@ TEST_F(Streams, TwoCamerasGrabAtOnceOnTwoPortsEachIntoItsOwnImages) {
 TEST_F(Streams, TheLineCounterWrapsFrom9999To0) {
   // One line per chunk: the counter moves on every line.
   Settings("Mono", "Width=16\nHeight=100\nLineGrabbingMode=1\nLineCounterResolution=1\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1);
   driver.setCompleteCallback(0, 0, &GrabFixture::OnComplete);
@@ -296,7 +296,7 @@ TEST_F(Streams, TheLineCounterWrapsFrom9999To0) {
 TEST_F(Streams, MonochromeLinesCarryTheTimeStampByteAndColourLinesDoNot) {
   Settings("Mono", "Width=16\nHeight=2\nLineGrabbingMode=1\nLineCounterResolution=2\n");
   Settings("Colour", "Width=8\nOffsetX=100\nHeight=2\nLineGrabbingMode=1\nLineCounterResolution=2\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1);
   ASSERT_EQ(driver.openCVLPort(0, 1, "Colour", size), 1);
@@ -322,7 +322,7 @@ TEST_F(Streams, MonochromeLinesCarryTheTimeStampByteAndColourLinesDoNot) {
 
 TEST_F(Streams, TheConveyorCountsAsStoppedOnceNoLineCameForTheTimeout) {
   Settings("Mono", "Width=16\nHeight=2\nLineGrabbingMode=1\nLineCounterResolution=2\nConveyorTimeout=200\n");
-  ASSERT_EQ(driver.initialize(systemPath.c_str(), &HostLog::Proc), 1);
+  ASSERT_EQ(driver.initialize(systemPath.string().c_str(), &HostLog::Proc), 1);
   int size[2] = {0, 0};
   ASSERT_EQ(driver.openCVLPort(0, 0, "Mono", size), 1);
   driver.setCompleteCallback(0, 0, &GrabFixture::OnComplete);

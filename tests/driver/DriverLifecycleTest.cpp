@@ -6,6 +6,7 @@
 #include "camera/CameraList.h"
 #include "camera_sdk/SdkTesting.h"
 #include "driver/DriverState.h"
+#include "os/Path.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ TEST(DriverLifecycle, InhibitFlagKeepsTheSdkRunningButStillDropsTheCameraList) {
 TEST(DriverLifecycle, ConfigurationFileLiesInTheSystemPath) {
   DriverState& state = DriverState::Get();
   ASSERT_TRUE(state.SetSystemPath("/var/lib/host"));
-  EXPECT_EQ(state.GetConfigFilePath(), "/var/lib/host/Korvex.ini");
+  EXPECT_EQ(state.GetConfigFilePath(), os::JoinPath("/var/lib/host", "Korvex.ini"));
   EXPECT_FALSE(state.SetSystemPath(""));
   EXPECT_EQ(state.GetSystemPath(), "/var/lib/host") << "an empty path changes nothing";
 }

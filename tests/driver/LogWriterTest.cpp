@@ -60,7 +60,7 @@ class LogWriterTest : public ::testing::Test {
     std::filesystem::remove_all(directory);
     std::filesystem::create_directories(directory);
     debugFile = directory / "debug.txt";
-    setenv("KORVEX_DEBUG_OUTPUT", debugFile.c_str(), 1);
+    setenv("KORVEX_DEBUG_OUTPUT", debugFile.string().c_str(), 1);
   }
 
   void TearDown() override {
@@ -79,7 +79,7 @@ class LogWriterTest : public ::testing::Test {
 
 TEST_F(LogWriterTest, EachSinkHasItsOwnGate) {
   DriverState& state = DriverState::Get();
-  state.SetSystemPath(directory.c_str());
+  state.SetSystemPath(directory.string().c_str());
   state.SetLogIntoFile(true);
 
   Log(2, "two\n");  // log level 1, debug output level 3: debug output only
@@ -161,11 +161,11 @@ TEST_F(LogWriterTest, LinesWaitForASystemPathAndThenGoOutOldestFirst) {
   EXPECT_EQ(LogWriter::PendingLineCount(), 2u);
 
   const std::filesystem::path missing = directory / "no" / "such" / "dir";
-  state.SetSystemPath(missing.c_str());
+  state.SetSystemPath(missing.string().c_str());
   Log(1, "lost\n");
   EXPECT_EQ(LogWriter::PendingLineCount(), 2u) << "a file that cannot be opened keeps the pending lines";
 
-  state.SetSystemPath(directory.c_str());
+  state.SetSystemPath(directory.string().c_str());
   Log(1, "third\n");
   EXPECT_EQ(LogWriter::PendingLineCount(), 0u);
   EXPECT_EQ(LogFile(), "08/12/06 20:05:09: first\n08/12/06 20:05:09: second\n08/12/06 20:05:09: third\n");
@@ -173,7 +173,7 @@ TEST_F(LogWriterTest, LinesWaitForASystemPathAndThenGoOutOldestFirst) {
 
 TEST_F(LogWriterTest, LinesFromManyThreadsNeverInterleave) {
   DriverState& state = DriverState::Get();
-  state.SetSystemPath(directory.c_str());
+  state.SetSystemPath(directory.string().c_str());
   state.SetLogIntoFile(true);
   state.logLevel = 4;
   constexpr int kThreads = 4;

@@ -30,7 +30,7 @@ class DioDeviceTest : public ::testing::TestWithParam<Backend> {
                          << "[Device3]\nOutputChannels=12\nInputChannels=8\n"
                          << "[Device4]\nOpenStatus=0xE0000005\n"
                          << "[Device5]\nOpenStatus=5\n";
-    setenv("KORVEX_DAQ", cards.c_str(), 1);
+    setenv("KORVEX_DAQ", cards.string().c_str(), 1);
     daq::ResetCards();
   }
   void TearDown() override {
@@ -120,8 +120,13 @@ TEST_F(DioDeviceBioDaq, AMissingLibraryFailsTheOpenWithItsStatus) {
   DioDevice device;
   EXPECT_FALSE(device.OpenBioDaq(0));
   EXPECT_TRUE(log.Contains("AdvantechDevice_bdaq::Open device: ERROR: -536870895\n")) << log.Text();
-  EXPECT_TRUE(log.Contains("BDaqDevice::Open: ERROR: the BioDAQ library /nonexistent/libBioDaq.so cannot be loaded: "
-                           "/nonexistent/libBioDaq.so: cannot open shared object file"))
+#if defined(_WIN32)
+  const char* why = "Module not found";
+#else
+  const char* why = "/nonexistent/libBioDaq.so: cannot open shared object file";
+#endif
+  EXPECT_TRUE(log.Contains(std::string("BDaqDevice::Open: ERROR: the BioDAQ library /nonexistent/libBioDaq.so cannot be "
+                                       "loaded: ") + why))
       << "which file, and why not";
 }
 

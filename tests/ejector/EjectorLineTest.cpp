@@ -38,8 +38,8 @@ class EjectorLines : public ::testing::Test {
     std::ofstream(dir / "network.ini") << "[mono]\nFullName=Basler raL2048-48gm#1\nFriendlyName=Mono\n";
     std::ofstream(dir / "cards.ini") << "[Device0]\n[Device1]\nOutputChannels=16\n[Device2]\nOutputChannels=64\n";
     std::ofstream(dir / "Korvex.ini") << "[Mono]\nWidth=16\nHeight=2\nLineGrabbingMode=1\nEjectorControl=1\n";
-    setenv("KORVEX_CAMERAS", (dir / "network.ini").c_str(), 1);
-    setenv("KORVEX_DAQ", (dir / "cards.ini").c_str(), 1);
+    setenv("KORVEX_CAMERAS", (dir / "network.ini").string().c_str(), 1);
+    setenv("KORVEX_DAQ", (dir / "cards.ini").string().c_str(), 1);
     daq::ResetCards();
     std::lock_guard<std::mutex> guard(gEventLock);
     gEvents.clear();
@@ -52,7 +52,7 @@ class EjectorLines : public ::testing::Test {
   }
   // Opens "Mono" on port 0 with the ejector on card `device`.
   void Open(int device = 0) {
-    ASSERT_EQ(initialize(dir.c_str(), nullptr), 1);
+    ASSERT_EQ(initialize(dir.string().c_str(), nullptr), 1);
     camera = CameraList::GetInstance()->GetByName("Mono");
     camera->GetParameters().SetParameter<int>("EjectorDeviceNumber", device);
     int size[2] = {0, 0};

@@ -14,7 +14,7 @@ namespace {
 
 std::string Ini(const std::filesystem::path& file, const char* section, const char* key) {
   char buffer[256];
-  os::GetPrivateProfileString(section, key, "<missing>", buffer, sizeof buffer, file.c_str());
+  os::GetPrivateProfileString(section, key, "<missing>", buffer, sizeof buffer, file.string().c_str());
   return buffer;
 }
 

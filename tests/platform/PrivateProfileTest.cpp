@@ -11,9 +11,17 @@
 #include <thread>
 #include <vector>
 
+#if defined(_WIN32)
+#include <windows.h>
+// The system's ANSI functions go by macros of our functions' names.
+#undef GetPrivateProfileString
+#undef GetPrivateProfileSection
+#undef WritePrivateProfileString
+#else
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -120,11 +128,13 @@ TEST_F(PrivateProfile, FailedWritesLeaveTheOldFileAndNoLitter) {
   const std::string folderAsFile = (directory / "folder.ini").string();
   std::filesystem::create_directory(folderAsFile);
   EXPECT_FALSE(os::WritePrivateProfileString("S", "K", "new", folderAsFile.c_str()));
+#if !defined(_WIN32)
   if (geteuid() != 0) {  // root reads whatever the permissions say
     std::filesystem::permissions(file, std::filesystem::perms::none);
     EXPECT_FALSE(os::WritePrivateProfileString("S", "Other", "v", file.c_str())) << "unreadable: not replaced";
     std::filesystem::permissions(file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   }
+#endif
   EXPECT_EQ(Get("S", "K"), "old");
   std::filesystem::remove(folderAsFile);
   EXPECT_EQ(Files(), std::vector<std::filesystem::path>{"Korvex.ini"}) << "no temporary file left behind";
@@ -141,12 +151,23 @@ TEST_F(PrivateProfile, AWriteRemovesTemporaryFilesThatWritersKilledMidWayLeftBeh
   }
   std::ofstream(directory / "Korvex.ini.young1") << "[S]\n";  // made a moment ago: its writer may lock it yet
   std::ofstream(directory / "Other.ini.a1B2c3") << "";           // not ours
+  // Held as a writer at work holds its temporary file.
+#if defined(_WIN32)
+  const HANDLE busy = CreateFileA((directory / "Korvex.ini.Busy01").string().c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(busy, INVALID_HANDLE_VALUE);
+#else
   const int busy = open((directory / "Korvex.ini.Busy01").c_str(), O_RDONLY);
   ASSERT_GE(busy, 0);
   ASSERT_EQ(flock(busy, LOCK_EX), 0);
+#endif
 
   ASSERT_TRUE(os::WritePrivateProfileStrings(file.c_str(), {{"S", "K", "new"}, {"T", "L", "2"}}));
+#if defined(_WIN32)
+  CloseHandle(busy);
+#else
   close(busy);
+#endif
   std::vector<std::filesystem::path> files = Files();
   std::sort(files.begin(), files.end());
   EXPECT_EQ(files, (std::vector<std::filesystem::path>{"Korvex.ini", "Korvex.ini.Busy01", "Korvex.ini.young1",

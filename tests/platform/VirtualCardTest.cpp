@@ -29,7 +29,7 @@ class VirtualCards : public ::testing::Test {
   }
   void Describe(const std::string& text) {
     std::ofstream(directory / "cards.ini") << text;
-    setenv("KORVEX_DAQ", (directory / "cards.ini").c_str(), 1);
+    setenv("KORVEX_DAQ", (directory / "cards.ini").string().c_str(), 1);
     daq::ResetCards();
   }
   std::filesystem::path directory;

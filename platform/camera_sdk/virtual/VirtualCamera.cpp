@@ -1,11 +1,11 @@
 #include "VirtualCamera.h"
 
-#include <sched.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+
+#include "os/Thread.h"
 
 namespace Pylon {
 namespace Virtual {
@@ -432,11 +432,7 @@ void VirtualCamera::ProducerMain() {
   // A camera's lines keep coming however busy the host is, and its delivery holds the lock the grab
   // wait thread needs: asked for, at real-time priority where the system grants it (below the
   // driver's threads), so that other work on the machine delays neither.
-  if (mConfig.realTime) {
-    sched_param priority{};
-    priority.sched_priority = 10;
-    sched_setscheduler(0, SCHED_FIFO | SCHED_RESET_ON_FORK, &priority);
-  }
+  if (mConfig.realTime) os::Thread::SetCurrentRealTime(10);
   std::unique_lock<std::recursive_mutex> lock(mLock);
   auto next = std::chrono::steady_clock::now();
   bool running = false;

@@ -1,4 +1,4 @@
-#include "Time.h"
+#include "../Time.h"
 
 #include <chrono>
 #include <ctime>

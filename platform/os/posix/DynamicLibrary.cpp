@@ -1,4 +1,4 @@
-#include "DynamicLibrary.h"
+#include "../DynamicLibrary.h"
 
 #include <dlfcn.h>
 

@@ -1,8 +1,12 @@
-#include "AutoResetEvent.h"
+#include "../AutoResetEvent.h"
 
 #include <chrono>
 
 namespace os {
+
+AutoResetEvent::AutoResetEvent(bool initiallySet) : mSet(initiallySet) {}
+
+AutoResetEvent::~AutoResetEvent() = default;
 
 void AutoResetEvent::Set() {
   {
