@@ -123,7 +123,10 @@ std::string ProfileText::Get(const char* section, const char* key, const char* d
     std::string name, value;
     if (line < end && KeyOf(mLines[line], name, value)) return Unquoted(value);
   }
-  return defaultValue != nullptr ? defaultValue : "";
+  // As Windows gives a default: without its trailing spaces.
+  std::string fallback = defaultValue != nullptr ? defaultValue : "";
+  while (!fallback.empty() && fallback.back() == ' ') fallback.pop_back();
+  return fallback;
 }
 
 std::vector<std::string> ProfileText::SectionNames() const {

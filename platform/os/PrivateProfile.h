@@ -25,7 +25,8 @@ class ProfileText {
   explicit ProfileText(const std::string& content);
   // False (and no lines) when the file is missing, is no regular file or cannot be read.
   bool ReadFile(const char* fileName);
-  // The key's value, or `defaultValue` (null: "") when the section or key is missing.
+  // The key's value, or `defaultValue` (null: "") without trailing spaces when the section or key
+  // is missing.
   std::string Get(const char* section, const char* key, const char* defaultValue) const;
   std::vector<std::string> SectionNames() const;
   std::vector<std::pair<std::string, std::string>> Section(const char* section) const;
@@ -34,8 +35,9 @@ class ProfileText {
   std::vector<std::string> mLines;  // without their line ends
 };
 
-// Copies the key's value, or `defaultValue` (null: "") when the file, section or key is missing,
-// into `buffer`, cut to size - 1 characters and terminated. Returns the characters copied.
+// Copies the key's value, or `defaultValue` (null: "", trailing spaces cut) when the file, section
+// or key is missing, into `buffer`, cut to size - 1 characters and terminated. Returns the
+// characters copied.
 std::size_t GetPrivateProfileString(const char* section, const char* key, const char* defaultValue, char* buffer,
                                     std::size_t size, const char* fileName);
 

@@ -200,12 +200,15 @@ TEST_F(ConfigureCamera, ALookupTableWhoseNameIsNotAsciiIsChosenStoredAndOffersIt
     input.Key("F2");
     input.Key("Up");  // "True"
     input.Key("Return");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the page opens the next rows
     input.Key("Down");  // "LUT file", now open to edit
-    input.Key("F2");  // the file dialog
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    input.Key("F2");  // the file dialog, which lists its folder a moment after it shows
+    ScreenRect chooser{};
+    input.WaitForWindow("Select a file", 10000, &chooser);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     input.Key("Down");  // the one file
     input.Key("Return");
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     input.Key("Down");  // "LUT row"
     input.Key("F2");
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
