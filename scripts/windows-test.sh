@@ -15,6 +15,8 @@ if ! wine build/windows/bin/korvex_unit_tests.exe --gtest_list_tests </dev/null 
   cmake --build --preset $preset -j "${JOBS:-2}"
 fi
 status=0
-ctest --preset $preset -j "${JOBS:-2}" --timeout 300 || status=$?
+# A second try for a test whose Wine process now and then ends at its start without a line of
+# output (seen once in many runs); a test that fails in itself fails both times.
+ctest --preset $preset -j "${JOBS:-2}" --timeout 300 --repeat until-pass:2 || status=$?
 wineserver -k || true
 exit $status

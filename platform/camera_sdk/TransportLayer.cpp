@@ -25,7 +25,7 @@ ITransportLayer* CreateGigEVisionTransportLayer() {
   std::fprintf(stderr, "camera SDK: this Windows build reaches no GigE Vision camera; KORVEX_TRANSPORT=virtual "
                        "selects the virtual network\n");
   return nullptr;
-#endif
+#else
   static std::mutex lock;
   static os::DynamicLibrary module;
   static ITransportLayer* (*create)() = nullptr;
@@ -46,6 +46,7 @@ ITransportLayer* CreateGigEVisionTransportLayer() {
     }
   }
   return create();
+#endif
 }
 
 }  // namespace

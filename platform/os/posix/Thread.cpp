@@ -12,10 +12,6 @@ namespace os {
 
 void NameCurrentThread(const char* name) { pthread_setname_np(pthread_self(), name); }
 
-void SystemDebugOutput(const char*) {}
-
-bool SystemDebuggerAttached() { return false; }
-
 long Thread::CurrentSystemId() { return static_cast<long>(::syscall(SYS_gettid)); }
 
 int Thread::SetCurrentRealTime(int priority, int cpu) {

@@ -17,10 +17,6 @@ void NameCurrentThread(const char* name) {
   describe(GetCurrentThread(), wide.c_str());
 }
 
-void SystemDebugOutput(const char* text) { OutputDebugStringA(text); }
-
-bool SystemDebuggerAttached() { return IsDebuggerPresent() != FALSE; }
-
 long Thread::CurrentSystemId() { return static_cast<long>(GetCurrentThreadId()); }
 
 int Thread::SetCurrentRealTime(int priority, int cpu) {
