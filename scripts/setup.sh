@@ -14,7 +14,8 @@ packages=(
   xvfb xauth libxtst-dev
   pkg-config libaravis-dev libusb-1.0-0-dev aravis-tools-cli iproute2 util-linux
   dpkg-dev file
-  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64 fonts-wine
+  libz-mingw-w64-dev
 )
 
 missing=()
