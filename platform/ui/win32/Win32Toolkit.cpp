@@ -57,14 +57,14 @@ HFONT FontHandle(const Font& font) {
   HDC screen = GetDC(nullptr);
   const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
   if (screen != nullptr) ReleaseDC(nullptr, screen);
-  LOGFONTA spec{};
-  spec.lfHeight = -MulDiv(tenths, dpi, 720);
-  spec.lfWeight = font.weight;
-  spec.lfItalic = font.italic ? TRUE : FALSE;
-  spec.lfCharSet = DEFAULT_CHARSET;
+  LOGFONTA logFont{};
+  logFont.lfHeight = -MulDiv(tenths, dpi, 720);
+  logFont.lfWeight = font.weight;
+  logFont.lfItalic = font.italic ? TRUE : FALSE;
+  logFont.lfCharSet = DEFAULT_CHARSET;
   // A face the system lacks falls back to its interface font.
-  std::strncpy(spec.lfFaceName, font.face.empty() ? "MS Shell Dlg" : font.face.c_str(), LF_FACESIZE - 1);
-  HFONT handle = CreateFontIndirectA(&spec);
+  std::strncpy(logFont.lfFaceName, font.face.empty() ? "MS Shell Dlg" : font.face.c_str(), LF_FACESIZE - 1);
+  HFONT handle = CreateFontIndirectA(&logFont);
   if (handle == nullptr) handle = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   made[key] = handle;
   return handle;
@@ -1042,15 +1042,15 @@ class Win32Toolkit : public Toolkit {
   }
 
   bool FontDialog(Window* owner, Font& font) override {
-    LOGFONTA spec{};
-    GetObjectA(FontHandle(font), sizeof(spec), &spec);
+    LOGFONTA logFont{};
+    GetObjectA(FontHandle(font), sizeof(logFont), &logFont);
     CHOOSEFONTA dialog{};
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = HandleOf(owner);
-    dialog.lpLogFont = &spec;
+    dialog.lpLogFont = &logFont;
     dialog.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT;
     if (!ChooseFontA(&dialog)) return false;
-    font = Font{spec.lfFaceName, dialog.iPointSize / 10, 0, spec.lfWeight >= FW_BOLD ? 700 : 400, spec.lfItalic != 0};
+    font = Font{logFont.lfFaceName, dialog.iPointSize / 10, 0, logFont.lfWeight >= FW_BOLD ? 700 : 400, logFont.lfItalic != 0};
     return true;
   }
 
