@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "acquisition/ImageBuffer.h"
+#include "acquisition/RowDelivery.h"
 #include "camera/Camera.h"
 #include "driver/Log.h"
 #include "driver/RealTime.h"
@@ -302,6 +303,7 @@ void CameraWaitThread::HandleCameraEvent_FrameMode(Camera* camera) {
       Log(2, "CameraWaitThread::HandleCameraEvent_FrameMode: grab succesful. calling CB, port=%d\n", port);
       // The image is in place: a close may go ahead while the host reads it.
       EndHandling();
+      CallbackScope rowsOf(*camera, port);
       callback(0, port);
     } else {
       Log(1, "CameraWaitThread::HandleCameraEvent_FrameMode: ERROR: callback is not assigned, port=%d\n",
@@ -414,6 +416,7 @@ void CameraWaitThread::HandleCameraEvent_LineCounterMode(Camera* camera) {
   if (formed) {
     if (CompleteCallback callback = camera->GetCompleteCB()) {
       Log(3, "CameraWaitThread::HandleCameraEvent_LineCounterMode: calling CB, port=%d\n", port);
+      CallbackScope rowsOf(*camera, port);
       callback(0, port);
     } else {
       Log(1, "CameraWaitThread::HandleCameraEvent_LineCounterMode: ERROR: callback is not assigned, port=%d\n", port);

@@ -9,7 +9,7 @@
 bool DeliverRow(Camera& camera, void* destination, int row, int firstColumn, int lastColumn) {
   // One reader at a time (the buffer sets keep which image is being read and how far), and a close
   // on another thread frees the image only after the copy under way.
-  std::lock_guard<std::mutex> reader(camera.RowLock());
+  std::lock_guard<RowLock> reader(camera.RowLock());
   if (!camera.IsOpen()) {
     Log(1, "getCVLGrabRow: ERROR: the camera is closed, row=%d\n", row);
     return false;
@@ -53,3 +53,23 @@ bool DeliverRow(Camera& camera, void* destination, int row, int firstColumn, int
   if (lastRow) camera.GetRoundBuffer().ReleaseImage();
   return true;
 }
+
+namespace {
+
+// This thread's callback: a wait thread's while it calls the host, null elsewhere.
+thread_local Camera* tCallbackCamera = nullptr;
+thread_local int tCallbackPort = -1;
+
+}  // namespace
+
+CallbackScope::CallbackScope(Camera& camera, int port) : mOuterCamera(tCallbackCamera), mOuterPort(tCallbackPort) {
+  tCallbackCamera = &camera;
+  tCallbackPort = port;
+}
+
+CallbackScope::~CallbackScope() {
+  tCallbackCamera = mOuterCamera;
+  tCallbackPort = mOuterPort;
+}
+
+Camera* CallbackScope::Current(int port) { return port == tCallbackPort ? tCallbackCamera : nullptr; }

@@ -388,7 +388,7 @@ void Camera::CleanupOnClose() {
   if (mWaitThread != nullptr) mWaitThread->RemoveWaitCamera(this);
   // A row copy under way on another thread ends before the buffers go; later ones find the open
   // flag cleared above.
-  std::unique_lock<std::mutex> rows(mRowLock);
+  std::unique_lock<::RowLock> rows(mRowLock);
   if (mStreamGrabberOpen) {
     try {
       CancelGrab();

@@ -33,6 +33,7 @@
 #include "KorvexEjector.h"
 #include "acquisition/ImageBuffers.h"
 #include "acquisition/ImageRoundBuffer.h"
+#include "acquisition/RowLock.h"
 #include "camera/CameraDescriptor.h"
 #include "camera/LineCounterState.h"
 #include "camera_sdk/BaslerGigECamera.h"
@@ -118,7 +119,7 @@ class Camera {
   // held when the caller is the ejector thread and an open or close is under way.
   std::shared_lock<std::shared_mutex> HoldForUse();
   // Held by row delivery and by the buffers' release in CleanupOnClose.
-  std::mutex& RowLock() { return mRowLock; }
+  ::RowLock& RowLock() { return mRowLock; }
   // Passes a command event to the host's command callback (the ejector thread's only way out).
   void CmdCallback(const char* name, const char* value);
 
@@ -187,5 +188,5 @@ class Camera {
   std::shared_mutex mEjectorLock;
   std::mutex mLifecycleLock;
   std::shared_mutex mUseLock;
-  std::mutex mRowLock;
+  ::RowLock mRowLock;
 };

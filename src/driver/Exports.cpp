@@ -259,7 +259,13 @@ KORVEX_EXPORT int getCVLGrabRow(int grabberNo, int portNo, void* destination, in
           row, firstColumn, lastColumn, portNo);
       return 0;
     }
-    if (!DeliverRow(*PortCamera(portNo), destination, row, firstColumn, lastColumn)) return 0;
+    // Inside the port's completion callback the wait thread holds the camera already; a camera
+    // closed meanwhile goes the way of any other call, whose lookup says the port is empty.
+    Camera* inCallback = CallbackScope::Current(portNo);
+    const bool held = inCallback != nullptr && inCallback->IsOpen() && inCallback->GetPort() == portNo;
+    const bool delivered = held ? DeliverRow(*inCallback, destination, row, firstColumn, lastColumn)
+                                : DeliverRow(*PortCamera(portNo), destination, row, firstColumn, lastColumn);
+    if (!delivered) return 0;
     Log(4, "getCVLGrabRow: leaving row=%d  grabberNo=%d  portNo=%d\n", row, grabberNo, portNo);
     return 1;
   } catch (const GenICam::GenericException& e) {
