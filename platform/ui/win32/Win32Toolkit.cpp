@@ -144,9 +144,8 @@ class Win32Window : public Window {
   bool chosen = false;                            // a popup's choice was made
   bool pressed = false;                           // the left button went down inside a popup's list
 
-  void Send(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-    if (mHandler != nullptr) mHandler->OnMessage(*this, message, wParam, lParam);
-  }
+  // A message of the window system passed on, its answer not wanted.
+  void Send(uint32_t message, uintptr_t wParam, intptr_t lParam) { SendMessage(message, wParam, lParam); }
 
   int GetId() const override { return GetDlgCtrlID(mWindow); }
   Window* GetParent() const override {
