@@ -184,11 +184,18 @@ bool ReadTrace(const std::string& path, std::vector<PortWrite>& writes) {
   return true;
 }
 
-enum class Verdict { kPassed, kRejected, kMissed, kRejectedWrongly, kBeyondRun, kUnseen };
+// kBeyondRun: the run ended before the product was past the ejector, or before the host had read it
+// to its end. kFlawLost: every line of its blemish was lost on the way, so no host could see it.
+enum class Verdict { kPassed, kRejected, kMissed, kRejectedWrongly, kBeyondRun, kUnseen, kFlawLost };
+
+// The blemish is a disc of radius 45 at the product's centre: it darkens the centre column on the
+// 89 lines around the product's middle line.
+constexpr long kBlemishReach = 44;
 
 struct Check {
   long counterSteps = 0;     // counter steps the driver made: a step for every chunk up to the last delivered
   long droppedFrames = 0;    // chunks lost on the way or for want of a buffer, before the last delivered one
+  long droppedWhileRead = 0; // of those, the ones before the last step the host read
   long processedSteps = 0;   // ejector lines in the trace, four port writes each
   bool traceInOrder = true;
   std::vector<long> fires;   // steps at which port 0 went on
@@ -205,7 +212,9 @@ struct Check {
   }
 };
 
-Check Judge(const GroundTruth& truth, const std::vector<PortWrite>& trace, int offset) {
+// `hostLastStep`: the last counter step the host read. It sees a product end on a belt row after the
+// product, so products whose last step is not before it are not judged.
+Check Judge(const GroundTruth& truth, const std::vector<PortWrite>& trace, int offset, long hostLastStep) {
   Check check;
   // The counter follows the belt: the lines of chunk f (from 0, lost ones included) carry the stamp
   // f, and the ejector's line f + 1 is due when chunk f is complete. A lost chunk's line is
@@ -216,7 +225,9 @@ Check Judge(const GroundTruth& truth, const std::vector<PortWrite>& trace, int o
     if (truth.frames[f].delivered) check.counterSteps = static_cast<long>(f) + 1;
   }
   for (long f = 0; f < check.counterSteps; ++f) {
-    if (!truth.frames[static_cast<std::size_t>(f)].delivered) ++check.droppedFrames;
+    if (truth.frames[static_cast<std::size_t>(f)].delivered) continue;
+    ++check.droppedFrames;
+    if (f < hostLastStep) ++check.droppedWhileRead;
   }
   // Ejector lines: the trace holds each processed line's four writes, port 0 first.
   check.processedSteps = static_cast<long>(trace.size()) / kCardPorts;
@@ -261,10 +272,23 @@ Check Judge(const GroundTruth& truth, const std::vector<PortWrite>& trace, int o
         fireUsed[i] = true;
       }
     }
-    // Not yet fired and still short of the ejector (or passing it) when the run ended: not judged.
-    if (!fired && last > check.processedSteps) {
+    // Not yet fired and still short of the ejector (or passing it) when the run ended, or ended
+    // after the host had stopped reading: not judged.
+    if (!fired && (last > check.processedSteps || lastStep >= hostLastStep)) {
       check.verdicts.push_back(Verdict::kBeyondRun);
       continue;
+    }
+    if (product.flawed && !fired) {
+      const long middle = product.first + (product.last - product.first + 1) / 2;
+      bool flawSeen = false;
+      for (long line = middle - kBlemishReach; line <= middle + kBlemishReach && !flawSeen; line += 1) {
+        const std::size_t f = static_cast<std::size_t>(line / frameLines);
+        flawSeen = f < truth.frames.size() && truth.frames[f].delivered;
+      }
+      if (!flawSeen) {
+        check.verdicts.push_back(Verdict::kFlawLost);
+        continue;
+      }
     }
     if (product.flawed) {
       check.verdicts.push_back(fired ? Verdict::kRejected : Verdict::kMissed);
@@ -299,6 +323,7 @@ void FrameProducts(std::vector<unsigned char>& strip, int width, int height, con
       case Verdict::kMissed: colour[0] = 250, colour[1] = 210, colour[2] = 0; break;
       case Verdict::kRejectedWrongly: colour[0] = 220, colour[1] = 0, colour[2] = 220; break;
       case Verdict::kBeyondRun:
+      case Verdict::kFlawLost:
       case Verdict::kUnseen: colour[0] = colour[1] = colour[2] = 160; break;
       case Verdict::kPassed: break;
     }
@@ -556,7 +581,7 @@ int RunConveyor(DriverApi& api, const ConveyorOptions& options) {
                  TracePath(options).c_str());
     return 1;
   }
-  const Check check = Judge(truth, trace, options.offset);
+  const Check check = Judge(truth, trace, options.offset, inspection.Step());
   long hostFlawed = 0;
   for (const FoundProduct& product : inspection.Products()) hostFlawed += product.flawed ? 1 : 0;
   long truthProducts = 0, truthFlawed = 0;
@@ -574,11 +599,16 @@ int RunConveyor(DriverApi& api, const ConveyorOptions& options) {
   const long missed = check.Count(Verdict::kMissed, true, truth);
   const long wrongly = check.Count(Verdict::kRejectedWrongly, false, truth) + check.strayFires;
   const long beyond = check.Count(Verdict::kBeyondRun, true, truth) + check.Count(Verdict::kBeyondRun, false, truth);
+  const long flawsLost = check.Count(Verdict::kFlawLost, true, truth);
   // Every step up to the last line the host read was counted, so the ejector must have processed
   // it; chunks in the camera's queue when the grab stopped may have been dropped uncounted.
   const bool everyLine = check.traceInOrder && check.processedSteps >= inspection.Step() + 1 &&
                          check.processedSteps <= check.counterSteps;
-  const bool onTheBelt = inspection.RowsOffTheBelt() == 0 && lostChunks == check.droppedFrames;
+  // The driver learns of a loss from the next chunk's block number. Every loss before the host's
+  // last row was learnt; one just before the stop may not be, when the chunk after it came in
+  // after the grab had stopped, and was given back unread.
+  const bool onTheBelt = inspection.RowsOffTheBelt() == 0 && lostChunks >= check.droppedWhileRead &&
+                         lostChunks <= check.droppedFrames;
 
   std::printf("conveyor inspection: %ld counter steps (%.1f wraps of the counter), %ld belt lines, %.1f s\n",
               check.counterSteps, static_cast<double>(check.counterSteps) / kModulus,
@@ -590,6 +620,7 @@ int RunConveyor(DriverApi& api, const ConveyorOptions& options) {
   std::printf("  %-44s %12s %12ld\n", "missed (flawed, not ejected)", "", missed);
   std::printf("  %-44s %12s %12ld\n", "rejected wrongly", "", wrongly);
   std::printf("  %-44s %12ld %12s\n", "still before the ejector at the end", beyond, "");
+  if (flawsLost != 0) std::printf("  %-44s %12ld %12s\n", "flaws lost on the way with their lines", flawsLost, "");
   std::printf("  %-44s %12s %12s\n", "ejector commands booked / refused", "",
               (std::to_string(booked) + " / " + std::to_string(refused)).c_str());
   std::printf("  %-44s %12s %12zu\n", "command callbacks", "", callbacks);
