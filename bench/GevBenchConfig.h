@@ -29,22 +29,29 @@ inline double ProcessCpuSeconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
-// The processor time of the process's Aravis receive threads ("arv_gv_stream"): the part of
-// either side's time that is Aravis's own work, so that the rest — what each side
-// does with a frame once Aravis has it — can be told apart. Reads the receive threads' run time,
-// in nanoseconds, from the scheduler.
-inline double ReceiveThreadCpuSeconds() {
+// The processor time of the process's threads named `name`, read from the scheduler: Aravis's
+// receive threads ("arv_gv_stream") are the part of either side's time that is Aravis's own work,
+// so that the rest — what each side does with a frame once Aravis has it — can be told apart.
+inline double ThreadsCpuSeconds(const char* name) {
   double seconds = 0;
   std::error_code error;
   for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
-    std::string name;
-    std::getline(std::ifstream(task.path() / "comm"), name);
-    if (name != "arv_gv_stream") continue;
+    std::string comm;
+    std::getline(std::ifstream(task.path() / "comm"), comm);
+    if (comm != name) continue;
     unsigned long long runNs = 0;
     std::ifstream(task.path() / "schedstat") >> runNs;
     seconds += static_cast<double>(runNs) / 1e9;
   }
   return seconds;
+}
+
+inline double ReceiveThreadCpuSeconds() { return ThreadsCpuSeconds("arv_gv_stream"); }
+
+inline double ThisThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
 // Keeps the calling thread, and the threads it starts from now on, to the last processor it may

@@ -123,14 +123,12 @@ void StreamGrabber::PrepareGrab() {
   {
     auto turn = mLink->Enter();
     GError* error = nullptr;
-    stream = arv_device_create_stream(mLink->Device(), &StreamGrabber::OnStreamThread, nullptr, &error);
+    stream = arv_device_create_stream(mLink->Device(), &StreamGrabber::OnStreamThread, this, &error);
     if (stream == nullptr) Raise(error, mLink->Name() + ": stream");
   }
   // A receive buffer as large as a frame (as far as the system's limit allows), so that a busy
   // host loses no packets between two reads.
   if (ARV_IS_GV_STREAM(stream)) g_object_set(stream, "socket-buffer", ARV_GV_STREAM_SOCKET_BUFFER_AUTO, nullptr);
-  arv_stream_set_emit_signals(stream, TRUE);
-  g_signal_connect(stream, "new-buffer", G_CALLBACK(&StreamGrabber::OnNewBuffer), this);
   std::lock_guard<std::mutex> guard(mLock);
   mStream = stream;
   mThreadRunning = true;  // Aravis starts it with the stream
@@ -162,8 +160,6 @@ void StreamGrabber::DestroyStream() {
   // Stopping waits for a handler under way; the stream's release stops the thread once more and
   // wants it running, so it runs again, now with nothing to hand over.
   if (mThreadRunning) arv_stream_stop_thread(stream, TRUE);
-  g_signal_handlers_disconnect_by_data(stream, this);
-  arv_stream_set_emit_signals(stream, FALSE);
   arv_stream_start_thread(stream);
   mThreadRunning = false;
   {
@@ -236,7 +232,7 @@ void StreamGrabber::StopStreamThread() {
     std::lock_guard<std::mutex> guard(mLock);
     stream = mStream;
   }
-  // A frame under way comes back through OnNewBuffer as aborted; the rest Aravis lets go of.
+  // A frame under way comes back through OnBufferDone as aborted; the rest Aravis lets go of.
   if (stream != nullptr && mThreadRunning) arv_stream_stop_thread(stream, TRUE);
   mThreadRunning = false;
 }
@@ -276,7 +272,11 @@ void StreamGrabber::DeviceRemoved() {
   }
 }
 
-void StreamGrabber::OnStreamThread(void*, ArvStreamCallbackType type, ArvBuffer*) {
+void StreamGrabber::OnStreamThread(void* self, ArvStreamCallbackType type, ArvBuffer*) {
+  if (type == ARV_STREAM_CALLBACK_TYPE_BUFFER_DONE) {
+    static_cast<StreamGrabber*>(self)->OnBufferDone();
+    return;
+  }
   if (type != ARV_STREAM_CALLBACK_TYPE_INIT) return;
   // On the processor the driver's real-time threads share: a frame is handed over to the grab
   // wait thread without a wake-up across processors, and the host reads its rows from a warm
@@ -292,17 +292,26 @@ void StreamGrabber::OnStreamThread(void*, ArvStreamCallbackType type, ArvBuffer*
   }
 }
 
-void StreamGrabber::OnNewBuffer(ArvStream* stream, gpointer self) {
-  ArvBuffer* buffer = arv_stream_try_pop_buffer(stream);
-  if (buffer == nullptr) return;
-  static_cast<StreamGrabber*>(self)->Deliver(buffer);
-  g_object_unref(buffer);  // the reference Aravis held while it was queued
+void StreamGrabber::OnBufferDone() {
+  // Aravis puts the buffer in its output queue before it calls back, so it is taken from there at
+  // once: a callback costs the stream thread less than the "new-buffer" signal's emission. A
+  // stream being destroyed (mStream cleared) keeps its buffers; they go with it.
+  std::unique_lock<std::mutex> guard(mLock);
+  if (mStream == nullptr) return;
+  bool delivered = false;
+  while (ArvBuffer* buffer = arv_stream_try_pop_buffer(mStream)) {
+    delivered = Deliver(buffer) || delivered;
+    g_object_unref(buffer);  // the reference Aravis held while it was queued
+  }
+  // The waiter is woken after the lock is let go: woken first, on this processor and at a higher
+  // priority, it would only wait for it.
+  guard.unlock();
+  if (delivered) mWaitObject.Signal();
 }
 
-void StreamGrabber::Deliver(ArvBuffer* buffer) {
-  std::unique_lock<std::mutex> guard(mLock);
+bool StreamGrabber::Deliver(ArvBuffer* buffer) {
   Registration* registration = Find(const_cast<void*>(arv_buffer_get_user_data(buffer)));
-  if (registration == nullptr || registration->buffer != buffer || !registration->queued) return;
+  if (registration == nullptr || registration->buffer != buffer || !registration->queued) return false;
   registration->queued = false;
   const ArvBufferStatus status = arv_buffer_get_status(buffer);
   GrabResult result;
@@ -319,11 +328,8 @@ void StreamGrabber::Deliver(ArvBuffer* buffer) {
     result.mErrorCode = kFailure | (static_cast<uint32_t>(status) & 0xFF);
     result.mErrorDescription = StatusText(status);
   }
-  // The waiter is woken after the lock is let go: woken first, on this processor and at a higher
-  // priority, it would only wait for it.
   mResults.push_back(result);
-  guard.unlock();
-  mWaitObject.Signal();
+  return true;
 }
 
 uint64_t StreamGrabber::BlockId(uint64_t frameId) {

@@ -5,10 +5,12 @@
 // a waiter never misses one.
 //
 // Threads: the driver's threads call the IStreamGrabber functions; Aravis's stream thread calls
-// OnNewBuffer; the device's removal (the liveness probe or Aravis's heartbeat) calls
-// DeviceRemoved. The device attaches and detaches it as it opens and closes. mThreadTurn serializes stopping and starting the stream thread (which waits for
-// OnNewBuffer to return, so it is never held with mLock); mLock guards the registrations, the
-// results and the block count, and the wait object is set and reset under it.
+// OnBufferDone; the device's removal (the liveness probe or Aravis's heartbeat) calls
+// DeviceRemoved. The device attaches and detaches it as it opens and closes. mThreadTurn
+// serializes stopping and starting the stream thread (which waits for OnBufferDone to return, so
+// it is never held with mLock); mLock guards the stream, the registrations, the results and the
+// block count. The wait object is reset under mLock; a delivery sets it once mLock is let go, so
+// a waiter may find nothing when it looks, never miss a result.
 
 #include <arv.h>
 
@@ -98,10 +100,11 @@ class StreamGrabber : public IStreamGrabber {
     bool queued = false;
   };
 
-  // Aravis's stream thread starts: it is placed beside the driver's threads.
-  static void OnStreamThread(void* unused, ArvStreamCallbackType type, ArvBuffer* buffer);
-  static void OnNewBuffer(ArvStream* stream, gpointer self);
-  void Deliver(ArvBuffer* buffer);
+  // Aravis's stream thread starts (it is placed beside the driver's threads) or has filled a buffer.
+  static void OnStreamThread(void* self, ArvStreamCallbackType type, ArvBuffer* buffer);
+  void OnBufferDone();
+  // The buffer's result into the queue; false when it is none of ours queued. The caller holds mLock.
+  bool Deliver(ArvBuffer* buffer);
   uint64_t BlockId(uint64_t frameId);
   // Stops Aravis's stream thread and takes every buffer back from it; the caller holds mThreadTurn.
   void StopStreamThread();
