@@ -80,8 +80,11 @@ int main(int argc, char** argv) {
       if (arv_buffer_get_status(buffer) == ARV_BUFFER_STATUS_SUCCESS) {
         std::size_t size = 0;
         const auto* pixels = static_cast<const unsigned char*>(arv_buffer_get_data(buffer, &size));
-        for (int r = 0; r < kHeight; ++r) std::memcpy(row.data(), pixels + static_cast<std::size_t>(r) * kWidth, kWidth);
-        asm volatile("" : : "r"(row.data()) : "memory");  // the rows are read, not optimized away
+        for (int r = 0; r < kHeight; ++r) {
+          std::memcpy(row.data(), pixels + static_cast<std::size_t>(r) * kWidth, kWidth);
+          // Each row is read: without this the compiler keeps only the last copy into the row.
+          asm volatile("" : : "r"(row.data()) : "memory");
+        }
         ++frames;
       }
       arv_stream_push_buffer(stream, buffer);
