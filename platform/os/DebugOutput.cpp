@@ -1,5 +1,6 @@
 #include "DebugOutput.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,9 +16,16 @@ const char* Target() {
   return target != nullptr && *target != '\0' ? target : nullptr;
 }
 
+std::atomic<bool>& TargetSet() {
+  static std::atomic<bool> set{Target() != nullptr};
+  return set;
+}
+
 }  // namespace
 
-bool DebugOutputAttached() { return SystemDebuggerAttached() || Target() != nullptr; }
+bool DebugOutputAttached() { return SystemDebuggerAttached() || TargetSet().load(std::memory_order_relaxed); }
+
+void ReadDebugOutputTarget() { TargetSet().store(Target() != nullptr, std::memory_order_relaxed); }
 
 void OutputDebugString(const char* text) {
   if (text == nullptr) return;

@@ -20,6 +20,7 @@
 #include "camera/CameraList.h"
 #include "camera_sdk/GenICam.h"
 #include "camera_sdk/Pylon.h"
+#include "os/DebugOutput.h"
 #include "os/Thread.h"
 #include "os/Time.h"
 #include "ui/Ui.h"
@@ -103,6 +104,7 @@ KORVEX_EXPORT int initialize(const char* systemPath, DebugMessageProc proc) {
   }
   os::Lock lifecycle(state.lifecycleLock);
   try {
+    os::ReadDebugOutputTarget();
     if (systemPath != nullptr && *systemPath != '\0') setSystemPath(systemPath);
     state.SetDebugMessageProc(proc);
     Log(2, "===============\ninitialize: \n");

@@ -61,10 +61,12 @@ class LogWriterTest : public ::testing::Test {
     std::filesystem::create_directories(directory);
     debugFile = directory / "debug.txt";
     setenv("KORVEX_DEBUG_OUTPUT", debugFile.string().c_str(), 1);
+    os::ReadDebugOutputTarget();
   }
 
   void TearDown() override {
     unsetenv("KORVEX_DEBUG_OUTPUT");
+    os::ReadDebugOutputTarget();
     LogWriter::SetTimeSource(nullptr);
     DriverState::Get().SetDebugMessageProc(nullptr);
     DriverState::Get().SetLogIntoFile(false);

@@ -104,7 +104,13 @@ TEST(DebugOutput, GoesWhereTheEnvironmentSaysOrNowhere) {
   os::OutputDebugString("kept ");
   os::OutputDebugString("and appended\n");
   os::OutputDebugString(nullptr);
+  // Whether it goes anywhere is read when asked to, not on every log line's question.
+  os::ReadDebugOutputTarget();
+  EXPECT_TRUE(os::DebugOutputAttached());
   unsetenv("KORVEX_DEBUG_OUTPUT");
+  EXPECT_TRUE(os::DebugOutputAttached());
+  os::ReadDebugOutputTarget();
+  EXPECT_FALSE(os::DebugOutputAttached());
   std::stringstream text;
   text << std::ifstream(file).rdbuf();
   EXPECT_EQ(text.str(), "kept and appended\n");
