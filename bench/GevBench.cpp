@@ -51,8 +51,9 @@ double Setting(const char* name, double fallback) {
   return value > 0 ? value : fallback;
 }
 
+// One window of one side, or the sum of a side's windows.
 struct Run {
-  int frames = 0;
+  double frames = 0;
   // Of cpu: Aravis's receive thread's part, and the part of the thread that hands each frame to the
   // host and reads its rows (the driver's grab wait thread, the client's main thread).
   double wall = 0, cpu = 0, receive = 0, host = 0;
@@ -60,6 +61,13 @@ struct Run {
   double CpuPerFrameUs() const { return frames > 0 ? 1e6 * cpu / frames : 0; }
   double ReceivePerFrameUs() const { return frames > 0 ? 1e6 * receive / frames : 0; }
   double HostPerFrameUs() const { return frames > 0 ? 1e6 * host / frames : 0; }
+  void Add(const Run& run) {
+    frames += run.frames;
+    wall += run.wall;
+    cpu += run.cpu;
+    receive += run.receive;
+    host += run.host;
+  }
 };
 
 // The plain client, a process of its own that streams a window at a time when asked.
@@ -95,7 +103,7 @@ class PlainClient {
     return std::fflush(mIn) == 0;
   }
   bool End(Run& run) {
-    return std::fscanf(mOut, "%d %lf %lf %lf %lf", &run.frames, &run.wall, &run.cpu, &run.receive, &run.host) == 5;
+    return std::fscanf(mOut, "%lf %lf %lf %lf %lf", &run.frames, &run.wall, &run.cpu, &run.receive, &run.host) == 5;
   }
   ~PlainClient() {
     if (mIn != nullptr) std::fclose(mIn);  // the end of its input ends it
@@ -204,21 +212,6 @@ std::pair<double, double> MedianInterval(const std::vector<double>& values) {
   return {medians[medians.size() / 20], medians[medians.size() * 19 / 20]};
 }
 
-struct Totals {
-  double frames = 0, wall = 0, cpu = 0, receive = 0, host = 0;
-  void Add(const Run& run) {
-    frames += run.frames;
-    wall += run.wall;
-    cpu += run.cpu;
-    receive += run.receive;
-    host += run.host;
-  }
-  double CpuPerFrameUs() const { return frames > 0 ? 1e6 * cpu / frames : 0; }
-  double ReceivePerFrameUs() const { return frames > 0 ? 1e6 * receive / frames : 0; }
-  double HostPerFrameUs() const { return frames > 0 ? 1e6 * host / frames : 0; }
-  double Fps() const { return wall > 0 ? frames / wall : 0; }
-};
-
 void DriverBesidePlainAravis(benchmark::State& state) {
   const int pairs = static_cast<int>(Setting("KORVEX_GEV_BENCH_ROUNDS", 20));
   const int windowMs = static_cast<int>(1000 * Setting("KORVEX_GEV_BENCH_SECONDS", 1));
@@ -226,7 +219,7 @@ void DriverBesidePlainAravis(benchmark::State& state) {
   // takes to go round once, so that a ring made afresh (each window opens its cameras anew) has
   // faulted in its pages before it is measured.
   constexpr int kSettleMs = 1000;
-  Totals plain, driver;
+  Run plain, driver;  // over all windows
   std::vector<double> overhead;
   for (auto _ : state) {
     // Both sides stream at the same time, on the same processor, each from a camera of its own, and

@@ -10,9 +10,8 @@ void OutputDebugString(const char* text);
 
 // Whether text given to OutputDebugString goes anywhere: a debugger, or KORVEX_DEBUG_OUTPUT as it
 // stood at the first question or at the last ReadDebugOutputTarget (the driver's initialize calls
-// it). Asked before every log
-// line that is otherwise off, so it reads no environment: looking a variable up walks the whole
-// environment, and races a host thread that sets one.
+// it). Asked before every log line that is otherwise off, so it reads no environment: looking a
+// variable up walks the whole environment, and races a host thread that sets one.
 bool DebugOutputAttached();
 void ReadDebugOutputTarget();
 

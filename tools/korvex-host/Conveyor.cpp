@@ -280,10 +280,10 @@ Check Judge(const GroundTruth& truth, const std::vector<PortWrite>& trace, int o
     }
     if (product.flawed && !fired) {
       const long middle = product.first + (product.last - product.first + 1) / 2;
+      const long lastFlawFrame = (middle + kBlemishReach) / frameLines;
       bool flawSeen = false;
-      for (long line = middle - kBlemishReach; line <= middle + kBlemishReach && !flawSeen; line += 1) {
-        const std::size_t f = static_cast<std::size_t>(line / frameLines);
-        flawSeen = f < truth.frames.size() && truth.frames[f].delivered;
+      for (long f = (middle - kBlemishReach) / frameLines; f <= lastFlawFrame && !flawSeen; ++f) {
+        flawSeen = f < static_cast<long>(truth.frames.size()) && truth.frames[static_cast<std::size_t>(f)].delivered;
       }
       if (!flawSeen) {
         check.verdicts.push_back(Verdict::kFlawLost);
