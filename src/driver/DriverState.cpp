@@ -10,6 +10,14 @@ struct DriverStateAtLoad {
 } gDriverStateAtLoad;
 }  // namespace
 
+std::atomic<DriverState*> DriverState::sState{nullptr};
+
+DriverState& DriverState::Make() {
+  static DriverState state;
+  sState.store(&state, std::memory_order_release);
+  return state;
+}
+
 bool DriverState::SetSystemPath(const char* path) {
   if (path == nullptr || *path == '\0') return false;
   os::Lock guard(logLock);

@@ -18,9 +18,10 @@
 
 class DriverState {
  public:
+  // Asked before every log line, per row and per line included: one load once the state exists.
   static DriverState& Get() {
-    static DriverState state;
-    return state;
+    DriverState* state = sState.load(std::memory_order_acquire);
+    return state != nullptr ? *state : Make();
   }
 
   // False (and nothing changed) for a null or empty path.
@@ -57,4 +58,7 @@ class DriverState {
 
  private:
   DriverState() = default;
+  // Made on first use, thread-safely, and destroyed at exit as a function's static.
+  static DriverState& Make();
+  static std::atomic<DriverState*> sState;  // constant-initialized: null before any constructor runs
 };
