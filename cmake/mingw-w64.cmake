@@ -1,5 +1,5 @@
 # Windows with Debian's MinGW-w64 cross compiler, POSIX thread model (std::thread and std::mutex
-# over winpthreads), the runtime linked statically so that a DLL needs nothing beside it.
+# over winpthreads); the compiler's runtime linked in (64-bit) or beside the DLLs (32-bit).
 # KORVEX_WINDOWS_ARCH: i686 (the product, 32-bit) or x86_64.
 set(KORVEX_WINDOWS_ARCH i686 CACHE STRING "i686 or x86_64")
 set(_korvex_target ${KORVEX_WINDOWS_ARCH}-w64-mingw32)
@@ -14,9 +14,20 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # A DLL exports what it marks, or else what its own objects define: never the runtime it holds.
-set(_korvex_static_runtime "-static -static-libgcc -static-libstdc++ -Wl,--exclude-libs,ALL")
-set(_korvex_dll_flags "${_korvex_static_runtime}")
-set(_korvex_exe_flags "${_korvex_static_runtime}")
+if(KORVEX_WINDOWS_ARCH STREQUAL "i686")
+  # 32-bit code unwinds through DWARF tables that each copy of the runtime's unwinder keeps for its
+  # own module only: linked into every DLL, an exception thrown in one (an SDK error) and meant to
+  # be caught in another (the driver) would end the host. The runtime is one, in DLLs of its own
+  # that lie beside ours (KORVEX_WINDOWS_RUNTIME_DLLS).
+  set(_korvex_runtime "-shared-libgcc -Wl,--exclude-libs,ALL")
+  set(KORVEX_WINDOWS_RUNTIME_DLLS libgcc_s_dw2-1.dll libstdc++-6.dll libwinpthread-1.dll)
+else()
+  # 64-bit code unwinds through the system's tables, across modules: the runtime is linked in.
+  set(_korvex_runtime "-static -static-libgcc -static-libstdc++ -Wl,--exclude-libs,ALL")
+  set(KORVEX_WINDOWS_RUNTIME_DLLS "")
+endif()
+set(_korvex_dll_flags "${_korvex_runtime}")
+set(_korvex_exe_flags "${_korvex_runtime}")
 if(KORVEX_WINDOWS_ARCH STREQUAL "x86_64")
   # Data one module takes from another goes through 32-bit pseudo relocations: every image in the
   # low two gigabytes, where 32-bit programs have them, so that any two lie within reach.
