@@ -35,8 +35,10 @@ wait "$pid" || status=$?
 
 sed -e 's/\r/\n/g' "$work/conveyor.txt" | grep -v '^  \[' | tail -22
 # The run's own part: samples from `settled` on, up to the judging at the end (which reads the
-# files it wrote and so grows on purpose): the last sample taken within the steps' time.
-awk -F, -v settled="$settled" -v last="$seconds" '
+# files it wrote and so grows on purpose): the last sample taken within the steps' time. Samples
+# are stamped in whole seconds of the script's clock, which may run a second ahead of the steps'
+# own: the last one judged lies a sampling period before their end.
+awk -F, -v settled="$settled" -v last="$((seconds - 2))" '
   NR == 1 { next }
   $1 >= settled && base == "" { base = $0 }
   $1 <= last { end = $0 }
