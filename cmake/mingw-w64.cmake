@@ -13,19 +13,20 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# A DLL exports what it marks, or else what its own objects define: never the runtime it holds.
 if(KORVEX_WINDOWS_ARCH STREQUAL "i686")
   # 32-bit code unwinds through DWARF tables that each copy of the runtime's unwinder keeps for its
   # own module only: linked into every DLL, an exception thrown in one (an SDK error) and meant to
   # be caught in another (the driver) would end the host. The runtime is one, in DLLs of its own
   # that lie beside ours (KORVEX_WINDOWS_RUNTIME_DLLS).
-  set(_korvex_runtime "-shared-libgcc -Wl,--exclude-libs,ALL")
+  set(_korvex_runtime "-shared-libgcc")
   set(KORVEX_WINDOWS_RUNTIME_DLLS libgcc_s_dw2-1.dll libstdc++-6.dll libwinpthread-1.dll)
 else()
   # 64-bit code unwinds through the system's tables, across modules: the runtime is linked in.
-  set(_korvex_runtime "-static -static-libgcc -static-libstdc++ -Wl,--exclude-libs,ALL")
+  set(_korvex_runtime "-static -static-libgcc -static-libstdc++")
   set(KORVEX_WINDOWS_RUNTIME_DLLS "")
 endif()
+# A DLL exports what it marks, or else what its own objects define: never the runtime it holds.
+string(APPEND _korvex_runtime " -Wl,--exclude-libs,ALL")
 set(_korvex_dll_flags "${_korvex_runtime}")
 set(_korvex_exe_flags "${_korvex_runtime}")
 if(KORVEX_WINDOWS_ARCH STREQUAL "x86_64")

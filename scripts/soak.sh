@@ -20,7 +20,9 @@ mkdir -p "$work/system" "$work/pictures"
   conveyor "Basler raL2048-48gm (21000001)" "$steps" > "$work/conveyor.txt" 2>&1 &
 pid=$!
 
-# One sample every 2 s while it runs: seconds since the start, resident kB, open files, threads.
+# One sample every `period` seconds while it runs: seconds since the start, resident kB, open
+# files, threads.
+period=2
 echo "seconds,rss_kb,open_files,threads" > "$work/samples.csv"
 start=$(date +%s)
 while kill -0 "$pid" 2>/dev/null; do
@@ -28,7 +30,7 @@ while kill -0 "$pid" 2>/dev/null; do
   threads=$(awk '/^Threads:/ {print $2}' "/proc/$pid/status" 2>/dev/null || true)
   files=$(ls "/proc/$pid/fd" 2>/dev/null | wc -l || true)
   [ -n "$rss" ] && echo "$(( $(date +%s) - start )),$rss,$files,$threads" >> "$work/samples.csv"
-  sleep 2
+  sleep "$period"
 done
 status=0
 wait "$pid" || status=$?
@@ -38,7 +40,7 @@ sed -e 's/\r/\n/g' "$work/conveyor.txt" | grep -v '^  \[' | tail -22
 # files it wrote and so grows on purpose): the last sample taken within the steps' time. Samples
 # are stamped in whole seconds of the script's clock, which may run a second ahead of the steps'
 # own: the last one judged lies a sampling period before their end.
-awk -F, -v settled="$settled" -v last="$((seconds - 2))" '
+awk -F, -v settled="$settled" -v last="$((seconds - period))" '
   NR == 1 { next }
   $1 >= settled && base == "" { base = $0 }
   $1 <= last { end = $0 }
